@@ -1,0 +1,6 @@
+// All Win32 stand-ins with their Windows names and signatures.
+#pragma once
+
+#include "tevo/win/types.h"
+#include "tevo/win/winerror.h"
+#include "tevo/win/lasterror.h"
