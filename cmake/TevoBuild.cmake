@@ -54,7 +54,7 @@ endfunction()
 # Adds every direct sub-folder of the calling folder that has a CMakeLists.txt, in name
 # order, so that a new component folder needs no edit of its parent.
 function(tevo_add_subfolders)
-  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
+  file(GLOB children CONFIGURE_DEPENDS LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}
        ${CMAKE_CURRENT_SOURCE_DIR}/*)
   list(SORT children)
   foreach(child IN LISTS children)

@@ -4,17 +4,33 @@
 #include "tevo/win/types.h"
 
 // ---- HRESULT helpers ----
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr LONG HRESULT_CODE(HRESULT hr) { return hr & 0xFFFF; }
-constexpr LONG HRESULT_FACILITY(HRESULT hr) { return (hr >> 16) & 0x1FFF; }
-constexpr LONG HRESULT_SEVERITY(HRESULT hr) { return (hr >> 31) & 0x1; }
-constexpr LONG SCODE_CODE(SCODE sc) { return sc & 0xFFFF; }
-constexpr LONG SCODE_FACILITY(SCODE sc) { return (sc >> 16) & 0x1FFF; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+constexpr LONG HRESULT_CODE(HRESULT hr) {
+    return hr & 0xFFFF;
+}
+constexpr LONG HRESULT_FACILITY(HRESULT hr) {
+    return (hr >> 16) & 0x1FFF;
+}
+constexpr LONG HRESULT_SEVERITY(HRESULT hr) {
+    return (hr >> 31) & 0x1;
+}
+constexpr LONG SCODE_CODE(SCODE sc) {
+    return sc & 0xFFFF;
+}
+constexpr LONG SCODE_FACILITY(SCODE sc) {
+    return (sc >> 16) & 0x1FFF;
+}
 constexpr HRESULT MAKE_HRESULT(ULONG sev, ULONG fac, ULONG code) {
     return static_cast<HRESULT>((sev << 31) | (fac << 16) | code);
 }
-constexpr SCODE MAKE_SCODE(ULONG sev, ULONG fac, ULONG code) { return MAKE_HRESULT(sev, fac, code); }
+constexpr SCODE MAKE_SCODE(ULONG sev, ULONG fac, ULONG code) {
+    return MAKE_HRESULT(sev, fac, code);
+}
 constexpr ULONG SEVERITY_SUCCESS = 0;
 constexpr ULONG SEVERITY_ERROR = 1;
 constexpr ULONG FACILITY_NULL = 0;
@@ -27,8 +43,9 @@ constexpr ULONG FACILITY_WINDOWS = 8;
 constexpr ULONG FACILITY_CONTROL = 10;
 
 constexpr HRESULT HRESULT_FROM_WIN32(ULONG x) {
-    return static_cast<HRESULT>(x) <= 0 ? static_cast<HRESULT>(x)
-                                        : static_cast<HRESULT>((x & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000u);
+    return static_cast<HRESULT>(x) <= 0
+               ? static_cast<HRESULT>(x)
+               : static_cast<HRESULT>((x & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000u);
 }
 
 #define TEVO_HR(x) static_cast<HRESULT>(x##u)
