@@ -1,0 +1,308 @@
+// Type information: ITypeLib, ITypeInfo and ITypeComp with the structures and constants
+// that describe types, functions, variables and parameters. Declarations only: the
+// type-library runtime implements them.
+#pragma once
+
+#include "tevo/com/dispatch.h"
+#include "tevo/com/safearray.h"
+#include "tevo/com/unknown.h"
+#include "tevo/com/variant.h"
+#include "tevo/win/types.h"
+
+struct ITypeInfo;
+struct ITypeLib;
+struct ITypeComp;
+
+inline constexpr IID IID_ITypeInfo = {
+    0x00020401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_ITypeLib = {
+    0x00020402, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+inline constexpr IID IID_ITypeComp = {
+    0x00020403, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+using HREFTYPE = DWORD;
+
+// The member id of the type itself (ITypeInfo::GetDocumentation, GetNames).
+constexpr MEMBERID MEMBERID_NIL = DISPID_UNKNOWN;
+
+enum TYPEKIND {
+    TKIND_ENUM = 0,
+    TKIND_RECORD,
+    TKIND_MODULE,
+    TKIND_INTERFACE,
+    TKIND_DISPATCH,
+    TKIND_COCLASS,
+    TKIND_ALIAS,
+    TKIND_UNION,
+    TKIND_MAX
+};
+
+enum FUNCKIND { FUNC_VIRTUAL = 0, FUNC_PUREVIRTUAL, FUNC_NONVIRTUAL, FUNC_STATIC, FUNC_DISPATCH };
+
+enum INVOKEKIND {
+    INVOKE_FUNC = 1,
+    INVOKE_PROPERTYGET = 2,
+    INVOKE_PROPERTYPUT = 4,
+    INVOKE_PROPERTYPUTREF = 8
+};
+
+enum CALLCONV {
+    CC_FASTCALL = 0,
+    CC_CDECL = 1,
+    CC_MSCPASCAL = 2,
+    CC_PASCAL = CC_MSCPASCAL,
+    CC_MACPASCAL = 3,
+    CC_STDCALL = 4,
+    CC_FPFASTCALL = 5,
+    CC_SYSCALL = 6,
+    CC_MPWCDECL = 7,
+    CC_MPWPASCAL = 8,
+    CC_MAX = 9
+};
+
+enum VARKIND { VAR_PERINSTANCE = 0, VAR_STATIC, VAR_CONST, VAR_DISPATCH };
+
+enum SYSKIND { SYS_WIN16 = 0, SYS_WIN32, SYS_MAC, SYS_WIN64 };
+
+enum DESCKIND {
+    DESCKIND_NONE = 0,
+    DESCKIND_FUNCDESC,
+    DESCKIND_VARDESC,
+    DESCKIND_TYPECOMP,
+    DESCKIND_IMPLICITAPPOBJ,
+    DESCKIND_MAX
+};
+
+// Parameter flags (PARAMDESC::wParamFlags).
+constexpr USHORT PARAMFLAG_NONE = 0x00;
+constexpr USHORT PARAMFLAG_FIN = 0x01;
+constexpr USHORT PARAMFLAG_FOUT = 0x02;
+constexpr USHORT PARAMFLAG_FLCID = 0x04;
+constexpr USHORT PARAMFLAG_FRETVAL = 0x08;
+constexpr USHORT PARAMFLAG_FOPT = 0x10;
+constexpr USHORT PARAMFLAG_FHASDEFAULT = 0x20;
+constexpr USHORT PARAMFLAG_FHASCUSTDATA = 0x40;
+
+// IDL flags (IDLDESC::wIDLFlags).
+constexpr USHORT IDLFLAG_NONE = PARAMFLAG_NONE;
+constexpr USHORT IDLFLAG_FIN = PARAMFLAG_FIN;
+constexpr USHORT IDLFLAG_FOUT = PARAMFLAG_FOUT;
+constexpr USHORT IDLFLAG_FLCID = PARAMFLAG_FLCID;
+constexpr USHORT IDLFLAG_FRETVAL = PARAMFLAG_FRETVAL;
+
+// Function flags (FUNCDESC::wFuncFlags).
+constexpr WORD FUNCFLAG_FRESTRICTED = 0x0001;
+constexpr WORD FUNCFLAG_FSOURCE = 0x0002;
+constexpr WORD FUNCFLAG_FBINDABLE = 0x0004;
+constexpr WORD FUNCFLAG_FREQUESTEDIT = 0x0008;
+constexpr WORD FUNCFLAG_FDISPLAYBIND = 0x0010;
+constexpr WORD FUNCFLAG_FDEFAULTBIND = 0x0020;
+constexpr WORD FUNCFLAG_FHIDDEN = 0x0040;
+constexpr WORD FUNCFLAG_FUSESGETLASTERROR = 0x0080;
+constexpr WORD FUNCFLAG_FDEFAULTCOLLELEM = 0x0100;
+constexpr WORD FUNCFLAG_FUIDEFAULT = 0x0200;
+constexpr WORD FUNCFLAG_FNONBROWSABLE = 0x0400;
+constexpr WORD FUNCFLAG_FREPLACEABLE = 0x0800;
+constexpr WORD FUNCFLAG_FIMMEDIATEBIND = 0x1000;
+
+// Variable flags (VARDESC::wVarFlags).
+constexpr WORD VARFLAG_FREADONLY = 0x0001;
+constexpr WORD VARFLAG_FSOURCE = 0x0002;
+constexpr WORD VARFLAG_FBINDABLE = 0x0004;
+constexpr WORD VARFLAG_FREQUESTEDIT = 0x0008;
+constexpr WORD VARFLAG_FDISPLAYBIND = 0x0010;
+constexpr WORD VARFLAG_FDEFAULTBIND = 0x0020;
+constexpr WORD VARFLAG_FHIDDEN = 0x0040;
+constexpr WORD VARFLAG_FRESTRICTED = 0x0080;
+constexpr WORD VARFLAG_FDEFAULTCOLLELEM = 0x0100;
+constexpr WORD VARFLAG_FUIDEFAULT = 0x0200;
+constexpr WORD VARFLAG_FNONBROWSABLE = 0x0400;
+constexpr WORD VARFLAG_FREPLACEABLE = 0x0800;
+constexpr WORD VARFLAG_FIMMEDIATEBIND = 0x1000;
+
+// Type flags (TYPEATTR::wTypeFlags).
+constexpr WORD TYPEFLAG_FAPPOBJECT = 0x0001;
+constexpr WORD TYPEFLAG_FCANCREATE = 0x0002;
+constexpr WORD TYPEFLAG_FLICENSED = 0x0004;
+constexpr WORD TYPEFLAG_FPREDECLID = 0x0008;
+constexpr WORD TYPEFLAG_FHIDDEN = 0x0010;
+constexpr WORD TYPEFLAG_FCONTROL = 0x0020;
+constexpr WORD TYPEFLAG_FDUAL = 0x0040;
+constexpr WORD TYPEFLAG_FNONEXTENSIBLE = 0x0080;
+constexpr WORD TYPEFLAG_FOLEAUTOMATION = 0x0100;
+constexpr WORD TYPEFLAG_FRESTRICTED = 0x0200;
+constexpr WORD TYPEFLAG_FAGGREGATABLE = 0x0400;
+constexpr WORD TYPEFLAG_FREPLACEABLE = 0x0800;
+constexpr WORD TYPEFLAG_FDISPATCHABLE = 0x1000;
+constexpr WORD TYPEFLAG_FREVERSEBIND = 0x2000;
+constexpr WORD TYPEFLAG_FPROXY = 0x4000;
+
+// Implemented-type flags (ITypeInfo::GetImplTypeFlags).
+constexpr INT IMPLTYPEFLAG_FDEFAULT = 0x1;
+constexpr INT IMPLTYPEFLAG_FSOURCE = 0x2;
+constexpr INT IMPLTYPEFLAG_FRESTRICTED = 0x4;
+constexpr INT IMPLTYPEFLAG_FDEFAULTVTABLE = 0x8;
+
+// Library flags (TLIBATTR::wLibFlags).
+constexpr WORD LIBFLAG_FRESTRICTED = 0x1;
+constexpr WORD LIBFLAG_FCONTROL = 0x2;
+constexpr WORD LIBFLAG_FHIDDEN = 0x4;
+constexpr WORD LIBFLAG_FHASDISKIMAGE = 0x8;
+
+struct ARRAYDESC;
+
+// A type: vt, and for VT_PTR/VT_SAFEARRAY the pointed-to/element type, for VT_CARRAY the
+// array description, for VT_USERDEFINED the reference to the type's ITypeInfo.
+struct TYPEDESC {
+    union {
+        TYPEDESC* lptdesc;
+        ARRAYDESC* lpadesc;
+        HREFTYPE hreftype;
+    };
+    VARTYPE vt;
+};
+
+struct ARRAYDESC {
+    TYPEDESC tdescElem;
+    USHORT cDims;
+    SAFEARRAYBOUND rgbounds[1];
+};
+
+struct PARAMDESCEX {
+    ULONG cBytes;
+    VARIANTARG varDefaultValue;
+};
+using LPPARAMDESCEX = PARAMDESCEX*;
+
+struct PARAMDESC {
+    LPPARAMDESCEX pparamdescex;  // default value, with PARAMFLAG_FHASDEFAULT
+    USHORT wParamFlags;
+};
+
+struct IDLDESC {
+    ULONG_PTR dwReserved;
+    USHORT wIDLFlags;
+};
+
+struct ELEMDESC {
+    TYPEDESC tdesc;
+    union {
+        IDLDESC idldesc;
+        PARAMDESC paramdesc;
+    };
+};
+
+struct TYPEATTR {
+    GUID guid;
+    LCID lcid;
+    DWORD dwReserved;
+    MEMBERID memidConstructor;
+    MEMBERID memidDestructor;
+    LPOLESTR lpstrSchema;
+    ULONG cbSizeInstance;
+    TYPEKIND typekind;
+    WORD cFuncs;
+    WORD cVars;
+    WORD cImplTypes;
+    WORD cbSizeVft;
+    WORD cbAlignment;
+    WORD wTypeFlags;
+    WORD wMajorVerNum;
+    WORD wMinorVerNum;
+    TYPEDESC tdescAlias;
+    IDLDESC idldescType;
+};
+
+struct FUNCDESC {
+    MEMBERID memid;
+    SCODE* lprgscode;
+    ELEMDESC* lprgelemdescParam;
+    FUNCKIND funckind;
+    INVOKEKIND invkind;
+    CALLCONV callconv;
+    SHORT cParams;
+    SHORT cParamsOpt;
+    SHORT oVft;
+    SHORT cScodes;
+    ELEMDESC elemdescFunc;
+    WORD wFuncFlags;
+};
+
+struct VARDESC {
+    MEMBERID memid;
+    LPOLESTR lpstrSchema;
+    union {
+        ULONG oInst;
+        VARIANT* lpvarValue;
+    };
+    ELEMDESC elemdescVar;
+    WORD wVarFlags;
+    VARKIND varkind;
+};
+
+struct TLIBATTR {
+    GUID guid;
+    LCID lcid;
+    SYSKIND syskind;
+    WORD wMajorVerNum;
+    WORD wMinorVerNum;
+    WORD wLibFlags;
+};
+
+union BINDPTR {
+    FUNCDESC* lpfuncdesc;
+    VARDESC* lpvardesc;
+    ITypeComp* lptcomp;
+};
+
+struct ITypeComp : public IUnknown {
+    virtual HRESULT Bind(LPOLESTR szName, ULONG lHashVal, WORD wFlags, ITypeInfo** ppTInfo,
+                         DESCKIND* pDescKind, BINDPTR* pBindPtr) = 0;
+    virtual HRESULT BindType(LPOLESTR szName, ULONG lHashVal, ITypeInfo** ppTInfo,
+                             ITypeComp** ppTComp) = 0;
+};
+TEVO_COM_INTERFACE_IID(ITypeComp, IID_ITypeComp);
+
+struct ITypeInfo : public IUnknown {
+    virtual HRESULT GetTypeAttr(TYPEATTR** ppTypeAttr) = 0;
+    virtual HRESULT GetTypeComp(ITypeComp** ppTComp) = 0;
+    virtual HRESULT GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) = 0;
+    virtual HRESULT GetVarDesc(UINT index, VARDESC** ppVarDesc) = 0;
+    virtual HRESULT GetNames(MEMBERID memid, BSTR* rgBstrNames, UINT cMaxNames, UINT* pcNames) = 0;
+    virtual HRESULT GetRefTypeOfImplType(UINT index, HREFTYPE* pRefType) = 0;
+    virtual HRESULT GetImplTypeFlags(UINT index, INT* pImplTypeFlags) = 0;
+    virtual HRESULT GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID* pMemId) = 0;
+    virtual HRESULT Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags, DISPPARAMS* pDispParams,
+                           VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
+    virtual HRESULT GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,
+                                     DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;
+    virtual HRESULT GetDllEntry(MEMBERID memid, INVOKEKIND invKind, BSTR* pBstrDllName,
+                                BSTR* pBstrName, WORD* pwOrdinal) = 0;
+    virtual HRESULT GetRefTypeInfo(HREFTYPE hRefType, ITypeInfo** ppTInfo) = 0;
+    virtual HRESULT AddressOfMember(MEMBERID memid, INVOKEKIND invKind, PVOID* ppv) = 0;
+    virtual HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, PVOID* ppvObj) = 0;
+    virtual HRESULT GetMops(MEMBERID memid, BSTR* pBstrMops) = 0;
+    virtual HRESULT GetContainingTypeLib(ITypeLib** ppTLib, UINT* pIndex) = 0;
+    virtual void ReleaseTypeAttr(TYPEATTR* pTypeAttr) = 0;
+    virtual void ReleaseFuncDesc(FUNCDESC* pFuncDesc) = 0;
+    virtual void ReleaseVarDesc(VARDESC* pVarDesc) = 0;
+};
+using LPTYPEINFO = ITypeInfo*;
+TEVO_COM_INTERFACE_IID(ITypeInfo, IID_ITypeInfo);
+
+struct ITypeLib : public IUnknown {
+    virtual UINT GetTypeInfoCount() = 0;
+    virtual HRESULT GetTypeInfo(UINT index, ITypeInfo** ppTInfo) = 0;
+    virtual HRESULT GetTypeInfoType(UINT index, TYPEKIND* pTKind) = 0;
+    virtual HRESULT GetTypeInfoOfGuid(REFGUID guid, ITypeInfo** ppTinfo) = 0;
+    virtual HRESULT GetLibAttr(TLIBATTR** ppTLibAttr) = 0;
+    virtual HRESULT GetTypeComp(ITypeComp** ppTComp) = 0;
+    virtual HRESULT GetDocumentation(INT index, BSTR* pBstrName, BSTR* pBstrDocString,
+                                     DWORD* pdwHelpContext, BSTR* pBstrHelpFile) = 0;
+    virtual HRESULT IsName(LPOLESTR szNameBuf, ULONG lHashVal, BOOL* pfName) = 0;
+    virtual HRESULT FindName(LPOLESTR szNameBuf, ULONG lHashVal, ITypeInfo** ppTInfo,
+                             MEMBERID* rgMemId, USHORT* pcFound) = 0;
+    virtual void ReleaseTLibAttr(TLIBATTR* pTLibAttr) = 0;
+};
+using LPTYPELIB = ITypeLib*;
+TEVO_COM_INTERFACE_IID(ITypeLib, IID_ITypeLib);
