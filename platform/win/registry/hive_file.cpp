@@ -1,0 +1,221 @@
+#include "hive_file.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "regedit_text.h"
+#include "tevo/win/registry.h"
+#include "tevo/win/sysroot.h"
+#include "tevo/win/winerror.h"
+
+namespace tevo::win::registry {
+
+namespace {
+
+const char* HiveFileName(Hive hive) {
+    return hive == Hive::LocalMachine ? "HKLM.reg" : "HKCU.reg";
+}
+
+// An open file descriptor, closed on destruction.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    // Closes now and reports whether the close succeeded.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+  private:
+    int fd_;
+};
+
+// Holds a flock on the hive's lock file for its lifetime (released when the descriptor
+// closes, also when the process dies).
+class HiveLock {
+  public:
+    HiveLock(const std::filesystem::path& hive_path, bool exclusive)
+        : fd_(::open((hive_path.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666)) {
+        if (!fd_.valid()) {
+            return;
+        }
+        int rc = 0;
+        do {
+            rc = ::flock(fd_.get(), exclusive ? LOCK_EX : LOCK_SH);
+        } while (rc != 0 && errno == EINTR);
+        locked_ = rc == 0;
+    }
+    bool locked() const { return locked_; }
+
+  private:
+    Descriptor fd_;
+    bool locked_ = false;
+};
+
+bool WriteAll(int fd, const std::string& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads the hive file; a missing file reads as empty.
+LONG ReadFileText(const std::filesystem::path& path, std::string* text, bool* exists) {
+    text->clear();
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid()) {
+        *exists = false;
+        return errno == ENOENT ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
+    }
+    *exists = true;
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return ERROR_REGISTRY_IO_FAILED;
+        }
+        if (n == 0) {
+            return ERROR_SUCCESS;
+        }
+        text->append(buffer, static_cast<size_t>(n));
+    }
+}
+
+// Writes the hive next to the old one, flushes it to disk and renames it over the old one,
+// so that the hive file is always either the old or the new hive, complete.
+LONG ReplaceFile(const std::filesystem::path& path, const std::string& text) {
+    const std::string temporary = path.string() + ".new";
+    {
+        Descriptor fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+        if (!fd.valid()) {
+            return ERROR_CANTWRITE;
+        }
+        if (!WriteAll(fd.get(), text) || ::fsync(fd.get()) != 0 || !fd.Close()) {
+            ::unlink(temporary.c_str());
+            return ERROR_CANTWRITE;
+        }
+    }
+    if (::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return ERROR_CANTWRITE;
+    }
+    return ERROR_SUCCESS;
+}
+
+std::string FormatHive(Hive hive, const Key& root) {
+    std::string text(kRegeditHeader);
+    text += "\n\n";
+    AppendRegeditSections(root, HiveRootName(hive), false, &text);
+    return text;
+}
+
+}  // namespace
+
+const char* HiveRootName(Hive hive) {
+    return hive == Hive::LocalMachine ? "HKEY_LOCAL_MACHINE" : "HKEY_CURRENT_USER";
+}
+
+std::filesystem::path HiveFilePath(Hive hive) {
+    return RegistryDirectory() / HiveFileName(hive);
+}
+
+LONG ParseHive(Hive hive, std::string_view text, Key* root) {
+    root->ClearValues();
+    root->ClearSubkeys();
+    const std::string root_name = FoldName(HiveRootName(hive));
+    Key* key = nullptr;
+    RegeditHandler handler;
+    handler.section = [&](std::vector<std::string>& path, bool remove) {
+        if (remove || FoldName(path.front()) != root_name) {
+            return false;
+        }
+        key = root;
+        for (size_t i = 1; i < path.size(); ++i) {
+            key = key->AddSubkey(path[i]);
+        }
+        return true;
+    };
+    handler.value = [&](TextValue& value) {
+        if (value.remove) {
+            return false;
+        }
+        key->SetValue(value.name, value.type, std::move(value.data));
+        return true;
+    };
+    return ParseRegedit(text, handler, nullptr) ? ERROR_SUCCESS : ERROR_BADDB;
+}
+
+LONG ReadHive(Hive hive, Key* root) {
+    const std::filesystem::path path = HiveFilePath(hive);
+    HiveLock lock(path, false);
+    if (!lock.locked()) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    std::string text;
+    bool exists = false;
+    LONG status = ReadFileText(path, &text, &exists);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (!exists) {
+        root->ClearValues();
+        root->ClearSubkeys();
+        return ERROR_SUCCESS;
+    }
+    return ParseHive(hive, text, root);
+}
+
+LONG ChangeHive(Hive hive, const std::function<LONG(Key& root, bool& changed)>& change) {
+    const std::filesystem::path path = HiveFilePath(hive);
+    HiveLock lock(path, true);
+    if (!lock.locked()) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    std::string text;
+    bool exists = false;
+    LONG status = ReadFileText(path, &text, &exists);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    Key root;
+    if (exists) {
+        status = ParseHive(hive, text, &root);
+        if (status != ERROR_SUCCESS) {
+            return status;
+        }
+    }
+    bool changed = false;
+    status = change(root, changed);
+    if (status != ERROR_SUCCESS || !changed) {
+        return status;
+    }
+    return ReplaceFile(path, FormatHive(hive, root));
+}
+
+}  // namespace tevo::win::registry
