@@ -2,6 +2,7 @@
 // with their Windows names and signatures. Including this one header is enough.
 #pragma once
 
+#include "tevo/com/activation.h"
 #include "tevo/com/apartment.h"
 #include "tevo/com/bstr.h"
 #include "tevo/com/classinfo.h"

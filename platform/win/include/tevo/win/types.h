@@ -99,6 +99,16 @@ constexpr DWORD INFINITE = 0xFFFFFFFFu;
 #define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IS_INTRESOURCE(r) ((reinterpret_cast<ULONG_PTR>(r) >> 16) == 0)
 
+// Security attributes of a new object (registry key, file, semaphore). Accepted for
+// compatibility; this platform keeps no security descriptors.
+struct SECURITY_ATTRIBUTES {
+    DWORD nLength;
+    LPVOID lpSecurityDescriptor;
+    BOOL bInheritHandle;
+};
+using PSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
 // GUID with the Windows layout: 16 bytes, Data1..Data3 in host byte order.
 struct GUID {
     std::uint32_t Data1;

@@ -1,0 +1,175 @@
+// The kl-emulator program as a separate process: its first output line, *IDN? over TCP,
+// its log file, and a clean exit on SIGTERM.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "client/scpi_client.h"
+#include "tevo/testing/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// A child process with its standard output on a pipe.
+class Program {
+  public:
+    explicit Program(const std::vector<std::string>& arguments) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            throw std::runtime_error("pipe");
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> all{TEVO_KL_EMULATOR_PATH};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        argv.reserve(all.size() + 1);
+        for (std::string& a : all)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const int rc =
+            posix_spawn(&pid_, TEVO_KL_EMULATOR_PATH, &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        out_ = fds[0];
+        if (rc != 0)
+            throw std::runtime_error("cannot start kl-emulator");
+    }
+
+    ~Program() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        ::close(out_);
+    }
+
+    // The next line of standard output, or empty after the timeout.
+    std::string ReadLine(std::chrono::milliseconds timeout = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (true) {
+            const size_t lf = output_.find('\n');
+            if (lf != std::string::npos) {
+                std::string line = output_.substr(0, lf);
+                output_.erase(0, lf + 1);
+                return line;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd fds{out_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&fds, 1, static_cast<int>(left.count())) <= 0)
+                return {};
+            char chunk[4096];
+            const ssize_t got = ::read(out_, chunk, sizeof(chunk));
+            if (got <= 0)
+                return {};
+            output_.append(chunk, static_cast<size_t>(got));
+        }
+    }
+
+    // The rest of standard output up to its end.
+    std::string ReadAll() {
+        std::string all = output_;
+        output_.clear();
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::read(out_, chunk, sizeof(chunk))) > 0)
+            all.append(chunk, static_cast<size_t>(got));
+        return all;
+    }
+
+    void Signal(int signal) { ::kill(pid_, signal); }
+
+    // The exit code, or -1 when it did not exit normally within the timeout.
+    int Wait(std::chrono::milliseconds timeout = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+            if (done == pid_) {
+                pid_ = -1;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+            }
+            // Polling with a deadline: there is no portable way to wait for a child with a
+            // timeout, and the child normally exits within milliseconds.
+            pollfd none{-1, 0, 0};
+            ::poll(&none, 0, 5);
+        }
+        return -1;
+    }
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    std::string output_;
+};
+
+uint16_t ListeningPort(const std::string& line) {
+    const std::string prefix = "listening on ";
+    if (line.rfind(prefix, 0) != 0)
+        return 0;
+    return static_cast<uint16_t>(std::stoi(line.substr(prefix.size())));
+}
+
+}  // namespace
+
+TEST(KlEmulatorProgram, AnnouncesItsPortAnswersAndExitsCleanlyOnSigterm) {
+    tevo::testing::TempDir dir;
+    const std::string log = (dir / "emulator.log").string();
+    Program program(
+        {"--port", "0", "--model", "KLD", "--serial", "SN77", "--firmware=9.9", "--log", log});
+    const std::string first = program.ReadLine();
+    const uint16_t port = ListeningPort(first);
+    ASSERT_NE(port, 0) << "first line: " << first;
+
+    {
+        tevo::emulator::ScpiClient client(port);
+        EXPECT_EQ(client.Query("*IDN?"), "Valdacor,KLD,SN77,9.9");
+        EXPECT_EQ(client.Query("SENS:FREQ:STOP?"), "2.65E+10");
+    }
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
+
+    const std::string logged = tevo::testing::ReadFile(log);
+    EXPECT_NE(logged.find("<< *IDN?\n>> Valdacor,KLD,SN77,9.9\\n\n"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("<< SENS:FREQ:STOP?\n"), std::string::npos) << logged;
+}
+
+TEST(KlEmulatorProgram, ExitsCleanlyOnSigintWhileAClientIsConnected) {
+    Program program({"--port", "0", "--time-scale", "0"});
+    const uint16_t port = ListeningPort(program.ReadLine());
+    ASSERT_NE(port, 0);
+    tevo::emulator::ScpiClient client(port);
+    ASSERT_EQ(client.Query("*OPC?"), "1");
+    program.Signal(SIGINT);
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_TRUE(client.WaitForClose(5s));
+}
+
+TEST(KlEmulatorProgram, HelpAndBadArguments) {
+    {
+        Program program({"--help"});
+        EXPECT_EQ(program.Wait(), 0);
+        const std::string usage = program.ReadAll();
+        EXPECT_NE(usage.find("usage: kl-emulator"), std::string::npos);
+        EXPECT_NE(usage.find("--time-scale"), std::string::npos);
+    }
+    {
+        Program program({"--model", "KLZ"});
+        EXPECT_EQ(program.Wait(), 2);
+        EXPECT_EQ(program.ReadAll(), "");  // the complaint goes to standard error
+    }
+}
