@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <string>
 
+#include "tevo/com/activation.h"
 #include "tevo/com/dispatch.h"
 #include "tevo/com/guid.h"
 #include "tevo/com/memory.h"
@@ -119,6 +120,8 @@ TEST(GuidText, ProgIdsGoToTheInstalledResolver) {
 
     tevo::com::SetProgIdResolver(nullptr);
     EXPECT_EQ(CLSIDFromString(L"Sample.Object.1", &clsid), CO_E_CLASSSTRING);
+    // Put back the registry lookup that the runtime installs, for the tests that follow.
+    tevo::com::SetProgIdResolver(&CLSIDFromProgID);
 }
 
 TEST(GuidCreate, NewGuidsAreVersion4AndDistinct) {

@@ -175,6 +175,7 @@ bool Launch(const LaunchRequest& request, LaunchedProcess* launched) {
 
     std::vector<std::string> argument_text = request.arguments;
     std::vector<char*> argv;
+    argv.reserve(argument_text.size() + 1);
     for (std::string& argument : argument_text) {
         argv.push_back(argument.data());
     }
@@ -183,6 +184,7 @@ bool Launch(const LaunchRequest& request, LaunchedProcess* launched) {
     std::vector<char*> envp;
     if (request.environment) {
         environment_text = *request.environment;
+        envp.reserve(environment_text.size() + 1);
         for (std::string& entry : environment_text) {
             envp.push_back(entry.data());
         }

@@ -103,4 +103,23 @@ inline bool IsGone(DWORD pid) {
     return !std::filesystem::exists("/proc/" + std::to_string(pid));
 }
 
+// The ids of this process's children that have ended and not been reaped.
+inline std::vector<std::string> ZombieChildren() {
+    std::vector<std::string> zombies;
+    const std::string own = std::to_string(getpid());
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string stat = tevo::testing::ReadFile(entry.path() / "stat");
+        const std::size_t paren = stat.rfind(')');
+        if (paren == std::string::npos || paren + 4 >= stat.size()) {
+            continue;
+        }
+        // After the name: " <state> <parent id> ..."
+        const std::size_t parent_end = stat.find(' ', paren + 4);
+        if (stat[paren + 2] == 'Z' && stat.substr(paren + 4, parent_end - paren - 4) == own) {
+            zombies.push_back(entry.path().filename().string());
+        }
+    }
+    return zombies;
+}
+
 }  // namespace tevo::process_testing

@@ -153,13 +153,6 @@ TEST_P(ProcessWait, ClosingTheHandlesNeitherEndsTheProcessNorLeavesAZombie) {
     EXPECT_FALSE(IsZombie(pid));  // still running
     gate.Release();
     EXPECT_TRUE(BecomesTrue([pid] { return IsGone(pid); }));
-
-    // A child that ends before anyone looks is reaped as well.
-    const PROCESS_INFORMATION quick = Start(ChildProgram() + " exit 0");
-    ASSERT_NE(quick.hProcess, nullptr);
-    CloseHandle(quick.hThread);
-    CloseHandle(quick.hProcess);
-    EXPECT_TRUE(BecomesTrue([&] { return IsGone(quick.dwProcessId); }));
 }
 
 TEST_P(ProcessWait, OtherChildrenOfTheProgramAreLeftAlone) {
@@ -195,6 +188,37 @@ TEST_P(ProcessWait, LostExitStatusDoesNotLookLikeSuccess) {
     const DWORD code = RunCommand(ChildProgram() + " exit 0");
     sigaction(SIGCHLD, &previous, nullptr);
     EXPECT_EQ(code, tevo::win::kSignalExitCodeBase);
+}
+
+TEST_P(ProcessWait, NoZombieIsLeftByAnyKindOfEnd) {
+    std::string missing = (dir_ / "missing").string();
+    std::string not_runnable = tevo::testing::WriteFile(dir_ / "script", "exit 0\n").string();
+    std::filesystem::permissions(not_runnable, std::filesystem::perms::owner_all);
+    for (std::string* line : {&missing, &not_runnable}) {
+        PROCESS_INFORMATION information{};
+        EXPECT_FALSE(CreateProcessA(nullptr, line->data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                    nullptr, nullptr, &information));
+    }
+    EXPECT_EQ(RunCommand(ChildProgram() + " exit 2"), 2u);
+    EXPECT_EQ(RunCommand(ChildProgram() + " signal " + std::to_string(SIGKILL)),
+              tevo::win::ExitCodeForSignal(SIGKILL));
+    Gate gate(dir_ / "gate");
+    PROCESS_INFORMATION information = Start(ChildProgram() + " wait " + gate.path().string());
+    EXPECT_TRUE(TerminateProcess(information.hProcess, 1));
+    EXPECT_EQ(Finish(information), 1u);
+    // Closed before or while they end: reaped all the same.
+    std::vector<DWORD> closed;
+    for (const std::string& command : {std::string(" exit 0"), " wait " + gate.path().string()}) {
+        information = Start(ChildProgram() + command);
+        closed.push_back(information.dwProcessId);
+        CloseHandle(information.hProcess);
+        CloseHandle(information.hThread);
+    }
+    gate.Release();
+    for (const DWORD pid : closed) {
+        EXPECT_TRUE(BecomesTrue([pid] { return IsGone(pid); })) << pid;
+    }
+    EXPECT_EQ(tevo::process_testing::ZombieChildren(), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Watch, ProcessWait, ::testing::Values(false, true),

@@ -41,7 +41,11 @@ enum class Found { kNothing, kExecutable, kDenied };
 // Looks in one place (a folder, or "" for a path as it is) for the first existing form.
 Found LookIn(const std::string& folder, const std::vector<std::string>& forms, std::string* path) {
     for (const std::string& form : forms) {
-        const std::string candidate = folder.empty() ? form : folder + "/" + form;
+        std::string candidate = folder;
+        if (!candidate.empty()) {
+            candidate += '/';
+        }
+        candidate += form;
         const ResolvedPath resolved = ResolvePath(candidate);
         if (!resolved.exists) {
             continue;

@@ -24,6 +24,11 @@
 
 namespace {
 
+// A number argument; 0 when it is not one.
+int Number(const char* text) {
+    return static_cast<int>(std::strtol(text, nullptr, 10));
+}
+
 void WriteReport(const char* name, const std::string& text) {
     std::ofstream(name, std::ios::binary) << text;
 }
@@ -61,7 +66,7 @@ int ListDescriptors() {
     }
     const int own = dirfd(dir);
     while (const dirent* entry = readdir(dir)) {
-        const int fd = std::atoi(entry->d_name);
+        const int fd = Number(entry->d_name);
         if (entry->d_name[0] != '.' && fd > 2 && fd != own) {
             list += std::to_string(fd) + "\n";
         }
@@ -97,17 +102,17 @@ int main(int argc, char** argv) {
         return Echo(argc, argv);
     }
     if (mode == "exit" && argc >= 3) {
-        return std::atoi(argv[2]);
+        return Number(argv[2]);
     }
     if (mode == "signal" && argc >= 3) {
-        const int signal_number = std::atoi(argv[2]);
+        const int signal_number = Number(argv[2]);
         std::signal(signal_number, SIG_DFL);
         std::raise(signal_number);
         return 98;
     }
     if (mode == "wait" && argc >= 3) {
         const int waited = WaitOnFifo(argv[2]);
-        return waited != 0 ? waited : (argc >= 4 ? std::atoi(argv[3]) : 0);
+        return waited != 0 ? waited : (argc >= 4 ? Number(argv[3]) : 0);
     }
     if (mode == "env" && argc >= 3) {
         const char* value = std::getenv(argv[2]);
