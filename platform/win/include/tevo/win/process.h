@@ -42,9 +42,9 @@
 // GetExitCodeProcess sees it ended. Without pidfds a thread per child blocks in waitpid()
 // for that one pid and wakes the waiters when it returns. No SIGCHLD handler is installed
 // and no other child of the program is ever reaped. WaitForMultipleObjects over process
-// handles looks again every few milliseconds. Closing the handles of a running process
-// does not end it: it runs on and is reaped by a background thread when it ends, so no
-// zombie is left behind.
+// handles watched through pidfds looks at them again every few milliseconds. Closing the
+// handles of a running process does not end it: it runs on and is reaped by a background
+// thread when it ends, so no zombie is left behind.
 //
 // The new process. Its standard input, output and error are this process's. Other file
 // descriptors reach it only with bInheritHandles TRUE; otherwise they are closed at its
