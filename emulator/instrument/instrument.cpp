@@ -7,7 +7,7 @@
 #include "instrument/command_table.h"
 #include "instrument/couplings.h"
 #include "instrument/peak_search.h"
-#include "instrument/spectrum.h"
+#include "instrument/synthetic_spectrum.h"
 #include "scpi/error_codes.h"
 
 namespace tevo::emulator {

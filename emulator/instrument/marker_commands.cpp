@@ -8,7 +8,7 @@
 #include "instrument/instrument.h"
 #include "instrument/parameter_access.h"
 #include "instrument/peak_search.h"
-#include "instrument/spectrum.h"
+#include "instrument/synthetic_spectrum.h"
 #include "instrument/trace_math.h"
 #include "scpi/error_codes.h"
 #include "scpi/response_format.h"

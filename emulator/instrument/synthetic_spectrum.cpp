@@ -1,4 +1,4 @@
-#include "instrument/spectrum.h"
+#include "instrument/synthetic_spectrum.h"
 
 #include <algorithm>
 #include <array>
