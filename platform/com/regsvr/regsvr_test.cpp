@@ -2,8 +2,10 @@
 // the registry it leaves behind.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <spawn.h>
 #include <sys/wait.h>
+#include "tevo/testing/run_program.h"
 
 #include <filesystem>
 #include <string>
@@ -21,48 +23,12 @@ namespace {
 using tevo::com::ComPtr;
 using namespace tevo::com::testing;
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = tevo::testing::ProgramRun;
 
 // Runs regsvr with the arguments in the given working directory (empty: this process's).
 Outcome RunRegsvr(const std::vector<std::string>& args, const std::filesystem::path& cwd = {}) {
-    const std::filesystem::path dir = tevo::testing::CurrentSystemRoot();
-    const auto out_path = dir / "regsvr-stdout";
-    const auto err_path = dir / "regsvr-stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    if (!cwd.empty()) {
-        posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
-    }
-    std::vector<std::string> argv_text = {TEVO_REGSVR_PROGRAM};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    argv.reserve(argv_text.size() + 1);
-    for (std::string& arg : argv_text) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    Outcome run;
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, TEVO_REGSVR_PROGRAM, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << TEVO_REGSVR_PROGRAM;
-        return run;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = tevo::testing::ReadFile(out_path);
-    run.err = tevo::testing::ReadFile(err_path);
+    Outcome run = tevo::testing::RunProgram(TEVO_REGSVR_PROGRAM, args, "", cwd);
+    EXPECT_NE(run.exit_code, -1) << run.err;
     return run;
 }
 

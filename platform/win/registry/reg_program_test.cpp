@@ -2,9 +2,11 @@
 // what it leaves in the registry.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "tevo/testing/run_program.h"
 
 #include <string>
 #include <vector>
@@ -19,47 +21,12 @@ namespace {
 
 using namespace std::string_literals;
 
-struct Outcome {
-    int exit_code = -1;
-    std::string out;
-    std::string err;
-};
+using Outcome = tevo::testing::ProgramRun;
 
 // Runs reg with the arguments, feeding `input` to its standard input.
 Outcome Reg(const std::vector<std::string>& args, const std::string& input = "") {
-    const std::filesystem::path dir = tevo::testing::CurrentSystemRoot();
-    const auto in_path = tevo::testing::WriteFile(dir / "reg-stdin", input);
-    const auto out_path = dir / "reg-stdout";
-    const auto err_path = dir / "reg-stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, in_path.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    std::vector<std::string> argv_text = {TEVO_REG_PROGRAM};
-    argv_text.insert(argv_text.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    argv.reserve(argv_text.size() + 1);
-    for (std::string& arg : argv_text) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    Outcome run;
-    pid_t pid = 0;
-    const int spawned =
-        posix_spawn(&pid, TEVO_REG_PROGRAM, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << TEVO_REG_PROGRAM;
-        return run;
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.out = tevo::testing::ReadFile(out_path);
-    run.err = tevo::testing::ReadFile(err_path);
+    Outcome run = tevo::testing::RunProgram(TEVO_REG_PROGRAM, args, input);
+    EXPECT_NE(run.exit_code, -1) << run.err;
     return run;
 }
 
