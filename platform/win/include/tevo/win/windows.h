@@ -1,6 +1,7 @@
 // All Win32 stand-ins with their Windows names and signatures.
 #pragma once
 
+#include "tevo/win/crt.h"
 #include "tevo/win/files.h"
 #include "tevo/win/lasterror.h"
 #include "tevo/win/messagebox.h"
