@@ -1,4 +1,4 @@
-// One printf conversion specification as the Windows C runtime reads it: flags, width,
+// One printf conversion directive as the Windows C runtime reads it: flags, width,
 // precision, size prefix and conversion character.
 #pragma once
 
@@ -97,7 +97,7 @@ bool ParseDecimal(const Char* text, size_t& pos, int& value) {
     return true;
 }
 
-// Parses the specification that follows a '%' at `text`. Returns the number of characters
+// Parses the directive that follows a '%' at `text`. Returns the number of characters
 // it takes, or 0 when it is malformed (unknown conversion, size prefix that does not fit,
 // width or precision beyond INT_MAX, end of the format).
 template <class Char>

@@ -83,7 +83,7 @@ size_t SignAndRadixPrefix(std::string_view number) {
     return prefix;
 }
 
-// The C library specification for one number: the flags that shape the digits, the
+// The C library format for one number: the flags that shape the digits, the
 // precision, a length modifier and the conversion. Width is applied by the engine.
 std::string CSpec(const ConversionSpec& spec, std::string_view length, char conversion) {
     std::string text = "%";
@@ -105,7 +105,7 @@ std::string CSpec(const ConversionSpec& spec, std::string_view length, char conv
     return text;
 }
 
-// snprintf of one number with a specification built by CSpec.
+// snprintf of one number with a format built by CSpec.
 template <class T>
 bool FormatNumber(const std::string& spec, T value, std::string& text) {
     char small[128];
