@@ -1,6 +1,7 @@
 // Type information: ITypeLib, ITypeInfo and ITypeComp with the structures and constants
-// that describe types, functions, variables and parameters. Declarations only: the
-// type-library runtime implements them.
+// that describe types, functions, variables and parameters, and the functions that load
+// and register type libraries. The type-library runtime (platform/com/typelib) implements
+// them over the binary type-library format of the IDL compiler.
 #pragma once
 
 #include "tevo/com/dispatch.h"
@@ -306,3 +307,93 @@ struct ITypeLib : public IUnknown {
 };
 using LPTYPELIB = ITypeLib*;
 TEVO_COM_INTERFACE_IID(ITypeLib, IID_ITypeLib);
+
+// ---- Loading and registering type libraries ----
+//
+// Objects. A loaded library and its type descriptions are immutable and may be used from
+// any thread at once. A type description keeps its library alive. Loaded libraries are
+// cached by file (a changed file is read again), so loading the same file twice gives the
+// same object. The OLE Automation library stdole2.tlb ({00020430-0000-0000-C000-000000000046}
+// 2.0: IUnknown, IDispatch) is built in: its file name and LoadRegTypeLib of its identifier
+// give it without a file or a registration. The set-up of every new system root registers
+// the platform's own libraries: IviDriverTypeLib.tlb, IviSpecAnTypeLib.tlb and
+// TraceRuntime.tlb, the files next to libtevocom.so.
+//
+// ITypeLib: GetTypeComp is not implemented (E_NOTIMPL). IsName and FindName compare names
+// without regard to letter case, ignore lHashVal and copy the name as the library spells it
+// into szNameBuf; they look at type and member names.
+//
+// ITypeInfo: the methods that call or bind members answer as follows.
+//   GetTypeComp, Invoke     E_NOTIMPL
+//   GetDllEntry,
+//   AddressOfMember         TYPE_E_BADMODULEKIND (no library here has modules)
+//   GetMops                 S_OK with a null string, as for every type without one
+//   CreateInstance          a coclass: CoCreateInstance of its class (CLSCTX_SERVER);
+//                           other kinds TYPE_E_WRONGTYPEKIND
+// GetNames, GetIDsOfNames and GetDocumentation look for a member in the type and then in
+// its base interfaces. GetNames lists the member's name and its named parameters: the
+// value parameter of a property put has no name, so it gives only the member's name.
+// Hreftypes are opaque; GetRefTypeInfo resolves those of imported libraries through the
+// registry (LoadRegTypeLib by identifier and version), then next to the importing file (the
+// file the IDL imported, or that name with the extension .tlb). A failed resolution is
+// tried again on the next call; a successful one is kept by the library object.
+// FUNCDESC, VARDESC, TYPEATTR and TLIBATTR are single allocations that only the matching
+// Release... function frees. Out-pointers that Windows requires give E_INVALIDARG when
+// null; indexes out of range give TYPE_E_ELEMENTNOTFOUND.
+
+enum REGKIND { REGKIND_DEFAULT = 0, REGKIND_REGISTER, REGKIND_NONE };
+
+extern "C" {
+
+// Loads a type library from a file: a binary type library (.tlb), or a shared library that
+// embeds one as resource type "TYPELIB", identifier 1; "path\N" names resource N of the
+// shared library at path ("path\1" is the same as "path"). "\" counts as "/" and names are
+// matched without regard to letter case, as the file functions do. E_INVALIDARG for null
+// arguments; TYPE_E_CANTLOADLIBRARY for a file that is missing, unreadable, not a type
+// library or a shared library without that resource; TYPE_E_INVALIDSTATE for a type
+// library that is damaged (truncated, bad checksum, inconsistent content). *pptlib is null
+// on failure.
+HRESULT LoadTypeLib(LPCOLESTR szFile, ITypeLib** pptlib);
+// LoadTypeLib, then with REGKIND_REGISTER RegisterTypeLib with the file's full path and its
+// folder as help directory. REGKIND_DEFAULT registers nothing (as REGKIND_NONE).
+HRESULT LoadTypeLibEx(LPCOLESTR szFile, REGKIND regkind, ITypeLib** pptlib);
+// Loads the library registered under HKEY_CLASSES_ROOT\TypeLib\{rguid}: the version
+// wVerMajor.wVerMinor, or the highest registered minor version above it; for the locale
+// lcid, then its primary language, then neutral (0), then English, then any registered;
+// target system win32, then win64. TYPE_E_LIBNOTREGISTERED when nothing fits; otherwise
+// what LoadTypeLib gives for the registered path.
+HRESULT LoadRegTypeLib(REFGUID rguid, WORD wVerMajor, WORD wVerMinor, LCID lcid, ITypeLib** pptlib);
+// The path LoadRegTypeLib would load, in a new BSTR.
+HRESULT QueryPathOfRegTypeLib(REFGUID guid, USHORT wMaj, USHORT wMin, LCID lcid,
+                              BSTR* lpbstrPathName);
+// Writes under HKEY_CLASSES_ROOT, in one registry change:
+//   TypeLib\{libid}\<maj>.<min>            default: the library's help string (its name
+//                                          when it has none); versions and the locale in
+//                                          hexadecimal, as Windows writes them
+//   TypeLib\{libid}\<maj>.<min>\FLAGS      default: the library flags, decimal ("0")
+//   TypeLib\{libid}\<maj>.<min>\HELPDIR    default: szHelpDir (no value when null)
+//   TypeLib\{libid}\<maj>.<min>\<lcid>\win32  default: szFullPath
+// and for each oleautomation or dual interface and each dispinterface
+//   Interface\{iid}                       default: the interface name
+//   Interface\{iid}\ProxyStubClsid, ...\ProxyStubClsid32
+//                                          {00020424-0000-0000-C000-000000000046}
+//                                          ({00020420-...} for a pure dispinterface)
+//   Interface\{iid}\TypeLib                default: {libid}; "Version": "<maj>.<min>"
+// E_INVALIDARG for a null library or path; TYPE_E_REGISTRYACCESS when the registry cannot
+// be written; failures of the library's own methods as they come.
+HRESULT RegisterTypeLib(ITypeLib* ptlib, LPCOLESTR szFullPath, LPCOLESTR szHelpDir);
+// Removes what RegisterTypeLib wrote for that version, locale and target system: the
+// interface keys whose TypeLib names this library and version (found by loading the
+// registered file), the target-system key, then each of the locale, version and
+// TypeLib\{libid} keys that is left without other registrations. A register and unregister
+// pair leaves the registry as it was. TYPE_E_REGISTRYACCESS when that registration does
+// not exist or the registry cannot be changed; E_INVALIDARG for an unknown syskind.
+HRESULT UnRegisterTypeLib(REFGUID libID, WORD wVerMajor, WORD wVerMinor, LCID lcid,
+                          SYSKIND syskind);
+// A hash of a name for IsName and FindName, equal for names that differ only in letter
+// case. (This runtime ignores the hash; it exists for callers written for Windows.)
+ULONG LHashValOfNameSys(SYSKIND syskind, LCID lcid, const OLECHAR* szName);
+
+}  // extern "C"
+
+#define LHashValOfName(lcid, szName) LHashValOfNameSys(SYS_WIN32, lcid, szName)
