@@ -75,6 +75,12 @@ HANDLE Open(const std::string& name, DWORD access, DWORD disposition, DWORD flag
     if ((flags & FILE_FLAG_WRITE_THROUGH) != 0) {
         open_flags |= O_DSYNC;
     }
+    // Append-only access (FILE_APPEND_DATA without write access): every write lands at
+    // the end of the file in one step, also against writers in other processes.
+    if ((access & FILE_APPEND_DATA) != 0 &&
+        (access & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA)) == 0) {
+        open_flags |= O_APPEND;
+    }
     if (exists) {
         if (disposition == CREATE_NEW) {
             SetLastError(ERROR_FILE_EXISTS);

@@ -136,7 +136,9 @@ UINT GetTempFileNameW(LPCWSTR path, LPCWSTR prefix, UINT unique, LPWSTR temp_fil
 // CREATE_NEW, CREATE_ALWAYS, OPEN_EXISTING, OPEN_ALWAYS, TRUNCATE_EXISTING. CREATE_ALWAYS
 // and OPEN_ALWAYS set the last error to ERROR_ALREADY_EXISTS when the file existed, else to
 // 0. FILE_ATTRIBUTE_READONLY makes a new file read-only; FILE_FLAG_DELETE_ON_CLOSE deletes
-// the file when the handle is closed; FILE_FLAG_WRITE_THROUGH writes synchronously. A folder
+// the file when the handle is closed; FILE_FLAG_WRITE_THROUGH writes synchronously.
+// FILE_APPEND_DATA without GENERIC_WRITE or FILE_WRITE_DATA opens for appending: each
+// WriteFile goes to the end of the file in one piece, also against other processes. A folder
 // opens only with FILE_FLAG_BACKUP_SEMANTICS. INVALID_HANDLE_VALUE on failure.
 HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD share_mode, LPSECURITY_ATTRIBUTES attributes,
                    DWORD disposition, DWORD flags_and_attributes, HANDLE template_file);
