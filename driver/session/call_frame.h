@@ -1,0 +1,117 @@
+// The call frame around every interface method of the driver's objects.
+//
+// SessionFrame: trace scope; current interface; the checks that the driver is initialized
+// (root pointer set, IIviDriver::get_Initialized through the root's own interface, session
+// active); the wait for another thread's object lock; the root's CallLock; cleared thread
+// error information; then the inner implementation, whose HRESULT is returned as it is.
+// PlainFrame: the same without the initialized checks and the object-lock wait.
+//
+// Exceptions never cross the interface: an allocation failure becomes E_OUTOFMEMORY and
+// anything else E_UNEXPECTED.
+#pragma once
+
+#include <new>
+#include <utility>
+
+#include "session/call_locks.h"
+#include "session/error_codes.h"
+#include "session/error_reporting.h"
+#include "session/interface_scope.h"
+#include "session/trace_scope.h"
+#include "tevo/IviDriverTypeLib.h"
+
+namespace tevo::driver {
+
+// The constants of one interface method.
+struct FrameSite {
+    const char* interface_name;
+    const char* method_name;
+    const IID& iid;
+};
+
+// What the frame needs of the root driver object.
+class FrameRoot {
+  public:
+    // The root's IIviDriver (not AddRef'ed), asked for get_Initialized.
+    virtual IIviDriver* FrameDriver() = 0;
+    // Whether the session is active: always so in this driver.
+    virtual bool IsSessionActive() = 0;
+
+  protected:
+    ~FrameRoot() = default;
+};
+
+// What the frame needs of the object called.
+class FrameObject {
+  public:
+    virtual const CLSID& ClassId() const = 0;
+    // The root driver object; null before Initialize and after Close.
+    virtual FrameRoot* FrameRootPointer() = 0;
+    // The locks of the root (the main object's own; an item's root's).
+    virtual FrameLocks& Locks() = 0;
+
+    // The error source of this object for the calling thread.
+    ErrorSource Errors() const {
+        return ErrorSource{ClassId(), InterfaceScope::CurrentInterface(this)};
+    }
+
+  protected:
+    ~FrameObject() = default;
+};
+
+// How a SessionFrame treats the object lock at its sixth step.
+enum class ObjectLockStep {
+    kWait,     // wait while another thread owns it (every method)
+    kAcquire,  // take it (LockObject): waiting here, outside the CallLock, lets the owner
+               // always get in to unlock
+};
+
+template <class Inner>
+HRESULT RunInner(Inner&& inner) {
+    try {
+        return std::forward<Inner>(inner)();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+inline bool RootReportsInitialized(FrameRoot& root) {
+    VARIANT_BOOL initialized = VARIANT_FALSE;
+    const HRESULT hr = root.FrameDriver()->get_Initialized(&initialized);
+    // A failing query does not stop the call.
+    return FAILED(hr) || initialized != VARIANT_FALSE;
+}
+
+template <class Inner>
+HRESULT SessionFrame(FrameObject& object, const FrameSite& site, ObjectLockStep lock_step,
+                     Inner&& inner, TraceArguments arguments = {}) {
+    TraceScope trace(site, arguments);
+    InterfaceScope current(&object, site.iid);
+    FrameRoot* root = object.FrameRootPointer();
+    if (root == nullptr || !RootReportsInitialized(*root) || !root->IsSessionActive()) {
+        return ReportError(object.Errors(), kNotInitialized, kNotConnectedDetails);
+    }
+    FrameLocks& locks = object.Locks();
+    if (lock_step == ObjectLockStep::kAcquire) {
+        locks.object_lock.Acquire();
+    } else {
+        locks.object_lock.WaitWhileOwnedByOtherThread();
+    }
+    CallLockScope call_lock(locks.call_lock);
+    SetErrorInfo(0, nullptr);
+    return RunInner(std::forward<Inner>(inner));
+}
+
+template <class Inner>
+HRESULT PlainFrame(FrameObject& object, const FrameSite& site, Inner&& inner,
+                   TraceArguments arguments = {}) {
+    TraceScope trace(site, arguments);
+    InterfaceScope current(&object, site.iid);
+    CallLockScope call_lock(object.Locks().call_lock);
+    SetErrorInfo(0, nullptr);
+    return RunInner(std::forward<Inner>(inner));
+}
+
+}  // namespace tevo::driver

@@ -1,0 +1,51 @@
+#include "session/call_locks.h"
+
+namespace tevo::driver {
+
+ObjectLock::ObjectLock() : semaphore_(CreateSemaphoreA(nullptr, 1, 1, nullptr)) {
+    InitializeCriticalSection(&guard_);
+}
+
+ObjectLock::~ObjectLock() {
+    DeleteCriticalSection(&guard_);
+    if (semaphore_ != nullptr) {
+        CloseHandle(semaphore_);
+    }
+}
+
+void ObjectLock::WaitWhileOwnedByOtherThread() {
+    if (count_.load() > 0 && owner_.load() != GetCurrentThreadId()) {
+        WaitForSingleObject(semaphore_, INFINITE);
+        ReleaseSemaphore(semaphore_, 1, nullptr);
+    }
+}
+
+void ObjectLock::Acquire() {
+    const DWORD me = GetCurrentThreadId();
+    EnterCriticalSection(&guard_);
+    if (count_.load() > 0 && owner_.load() == me) {
+        count_.fetch_add(1);
+    } else {
+        // The semaphore is waited for without the guard: a thread that has just been given
+        // the semaphore must be able to enter the guard to record itself as owner.
+        LeaveCriticalSection(&guard_);
+        WaitForSingleObject(semaphore_, INFINITE);
+        EnterCriticalSection(&guard_);
+        owner_.store(me);
+        count_.store(1);
+    }
+    LeaveCriticalSection(&guard_);
+}
+
+void ObjectLock::Release() {
+    EnterCriticalSection(&guard_);
+    if (count_.load() > 0 && owner_.load() == GetCurrentThreadId()) {
+        if (count_.fetch_sub(1) == 1) {
+            owner_.store(0);
+            ReleaseSemaphore(semaphore_, 1, nullptr);
+        }
+    }
+    LeaveCriticalSection(&guard_);
+}
+
+}  // namespace tevo::driver

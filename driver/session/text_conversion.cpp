@@ -1,0 +1,99 @@
+#include "session/text_conversion.h"
+
+#include <climits>
+#include <vector>
+
+#include "tevo/com/bstr.h"
+
+namespace tevo::driver {
+
+_locale_t CLocale() {
+    // Lives until the process ends: formatting may run in static destructors of clients.
+    static const _locale_t locale = _create_locale(LC_ALL, "C");
+    return locale;
+}
+
+std::string FormatText(const char* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = _vscprintf_l(format, CLocale(), measure);
+    va_end(measure);
+    if (length <= 0) {
+        return {};
+    }
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    va_list fill;
+    va_copy(fill, args);
+    const int written = _vsnprintf_l(text.data(), text.size(), format, CLocale(), fill);
+    va_end(fill);
+    text.resize(written < 0 ? 0 : static_cast<size_t>(written));
+    return text;
+}
+
+std::string FormatTextF(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatText(format, args);
+    va_end(args);
+    return text;
+}
+
+std::wstring FormatWide(const wchar_t* format, va_list args) {
+    va_list measure;
+    va_copy(measure, args);
+    const int length = _vscwprintf_l(format, CLocale(), measure);
+    va_end(measure);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    va_list fill;
+    va_copy(fill, args);
+    const int written = _vsnwprintf_l(text.data(), text.size(), format, CLocale(), fill);
+    va_end(fill);
+    text.resize(written < 0 ? 0 : static_cast<size_t>(written));
+    return text;
+}
+
+std::wstring AnsiToWide(std::string_view text) {
+    if (text.empty() || text.size() > INT_MAX) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) {
+        return {};
+    }
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+std::string WideToAnsi(std::wstring_view text) {
+    if (text.empty() || text.size() > INT_MAX) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    const int length =
+        WideCharToMultiByte(CP_ACP, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (length <= 0) {
+        return {};
+    }
+    std::string narrow(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), size, narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
+std::string BstrToAnsi(BSTR text) {
+    if (text == nullptr) {
+        return {};
+    }
+    return WideToAnsi(std::wstring_view(text, SysStringLen(text)));
+}
+
+BSTR AnsiToBstr(std::string_view text) {
+    const std::wstring wide = AnsiToWide(text);
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
+}  // namespace tevo::driver

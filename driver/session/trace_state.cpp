@@ -1,0 +1,87 @@
+#include "session/trace_state.h"
+
+#include <atomic>
+#include <shared_mutex>
+
+#include "session/text_conversion.h"
+
+namespace tevo::driver {
+
+namespace {
+
+// The trace service's category of call entry and exit lines.
+constexpr LONG kCallLineCategory = 0x08000000;
+// Lines are formatted into a buffer of this many bytes, terminating zero included.
+constexpr size_t kLineBufferSize = 2048;
+
+struct ProcessTraceState {
+    std::shared_mutex mutex;
+    std::shared_ptr<const TraceState> current;
+    std::atomic<bool> may_be_on{false};
+};
+
+ProcessTraceState& Process() {
+    static ProcessTraceState* state = new ProcessTraceState();  // lives as long as the module
+    return *state;
+}
+
+// The longest prefix of the line that fits the buffer without cutting a character.
+std::string_view FitToBuffer(const std::string& line) {
+    size_t length = line.size();
+    if (length < kLineBufferSize) {
+        return line;
+    }
+    length = kLineBufferSize - 1;
+    while (length > 0 && (static_cast<unsigned char>(line[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    return std::string_view(line).substr(0, length);
+}
+
+}  // namespace
+
+bool TracingMayBeOn() {
+    return Process().may_be_on.load(std::memory_order_acquire);
+}
+
+TraceSnapshot EnabledTraceState() {
+    ProcessTraceState& process = Process();
+    std::shared_lock<std::shared_mutex> lock(process.mutex);
+    const std::shared_ptr<const TraceState>& state = process.current;
+    if (!state || !state->Active() || state->trace_switch == nullptr) {
+        return nullptr;
+    }
+    VARIANT_BOOL enabled = VARIANT_FALSE;
+    if (FAILED(state->trace_switch->get_Enabled(&enabled)) || enabled != VARIANT_TRUE) {
+        return nullptr;
+    }
+    return state;
+}
+
+void InstallTraceState(std::shared_ptr<const TraceState> state) {
+    ProcessTraceState& process = Process();
+    std::shared_ptr<const TraceState> previous;
+    {
+        std::unique_lock<std::shared_mutex> lock(process.mutex);
+        const bool active = state && state->Active();
+        previous = std::exchange(process.current, std::move(state));
+        process.may_be_on.store(active, std::memory_order_release);
+    }
+    // The old state's references are given up outside the lock.
+}
+
+void ClearTraceState() {
+    InstallTraceState(nullptr);
+}
+
+HRESULT WriteTraceLine(const TraceState& state, const std::string& line) {
+    BSTR text = AnsiToBstr(FitToBuffer(line));
+    if (text == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = state.sink->Write(kCallLineCategory, text, state.cookie);
+    SysFreeString(text);
+    return hr;
+}
+
+}  // namespace tevo::driver

@@ -1,0 +1,87 @@
+// Helpers of the driver's tests: a fresh driver object, the thread's error information,
+// and an emulator to talk to.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "measurement/main_driver_object.h"
+#include "tevo/com/com_ptr.h"
+#include "tevo/com/holders.h"
+#include "tevo/emulator/emulator.h"
+
+namespace tevo::driver::testing {
+
+using tevo::com::Bstr;
+using tevo::com::ComPtr;
+
+// A new driver object through its ITevo interface.
+inline ComPtr<ITevo> NewDriver() {
+    ComPtr<ITevo> driver;
+    EXPECT_EQ(CTevo::Create(IID_ITevo, reinterpret_cast<void**>(&driver)), S_OK);
+    return driver;
+}
+
+template <class I>
+ComPtr<I> As(IUnknown* object) {
+    ComPtr<I> result;
+    EXPECT_EQ(object->QueryInterface(IID_PPV_ARGS(&result)), S_OK);
+    return result;
+}
+
+// The calling thread's error object, taken (GetErrorInfo clears it).
+struct ThreadError {
+    bool present = false;
+    std::wstring description;
+    std::wstring source;
+    GUID guid = GUID_NULL;
+    std::wstring help_file;
+    DWORD help_context = 0;
+};
+
+inline ThreadError TakeThreadError() {
+    ThreadError error;
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, &info) != S_OK || !info) {
+        return error;
+    }
+    error.present = true;
+    Bstr text;
+    info->GetDescription(&text);
+    error.description = text.ToWide();
+    info->GetSource(&text);
+    error.source = text.ToWide();
+    info->GetHelpFile(&text);
+    error.help_file = text.ToWide();
+    info->GetGUID(&error.guid);
+    info->GetHelpContext(&error.help_context);
+    return error;
+}
+
+// The description of error 30012 that every SessionFrame method gives before Initialize.
+inline constexpr const wchar_t* kNotInitializedDescription =
+    L"Tevo: Driver not initialized.\r\n\nA connection to the instrument has not been "
+    L"established.";
+
+// An emulator listening on an ephemeral port for the life of the object.
+class RunningEmulator {
+  public:
+    explicit RunningEmulator(tevo::emulator::EmulatorOptions options = InstantOptions())
+        : emulator_(std::move(options)) {
+        emulator_.Start(0);
+    }
+    static tevo::emulator::EmulatorOptions InstantOptions() {
+        tevo::emulator::EmulatorOptions options;
+        options.time_scale = 0;
+        return options;
+    }
+    tevo::emulator::Emulator& operator*() { return emulator_; }
+    tevo::emulator::Emulator* operator->() { return &emulator_; }
+    Bstr Resource() const { return Bstr::FromUtf8(emulator_.ResourceName()); }
+
+  private:
+    tevo::emulator::Emulator emulator_;
+};
+
+}  // namespace tevo::driver::testing

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds the test programs that exercise threads with clang under ThreadSanitizer (into
+# build-tsan, or BUILD_DIR) and runs their concurrency tests.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+build_dir=${BUILD_DIR:-build-tsan}
+CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DTEVO_SANITIZE=thread \
+  -DCMAKE_BUILD_TYPE=Debug
+cmake --build "$build_dir" -j "${JOBS:-2}" --target tevo_driver_test
+export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
+# The driver's object lock and call frame across threads.
+"$build_dir/bin/tevo_driver_test" --gtest_filter='ObjectLock*:CallFrame*:CallTracing.Concurrent*'
