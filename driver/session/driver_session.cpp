@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "session/config_store_access.h"
 #include "session/driver_module.h"
 #include "session/error_codes.h"
 #include "session/identification.h"
@@ -237,11 +238,24 @@ HRESULT DriverSession::DriverInitialize(BSTR ResourceName, VARIANT_BOOL IdQuery,
     if (state_.initialized) {
         return ReportError(Errors(), kAlreadyInitialized, "The driver is already initialized.");
     }
-    // The resource name would first be looked up as a driver session of the IVI
-    // configuration store; no store can be created yet, so the name is a VISA resource
-    // descriptor.
-    state_.io_resource_descriptor = BstrToAnsi(ResourceName);
-    HRESULT hr = ProcessOptionString(OptionString);
+    // A driver session of the IVI configuration store, or else a VISA resource descriptor.
+    ReleaseConfigurationReferences();
+    tevo::com::ComPtr<IIviDriverSession> session;
+    if (tevo::com::ComPtr<IIviConfigStore> store = OpenConfigStore()) {
+        session = FindDriverSession(store.Get(), ResourceName);
+        state_.config_store_ref = store.Detach();
+    }
+    HRESULT hr = S_OK;
+    if (session) {
+        state_.logical_name = BstrToAnsi(ResourceName);
+        state_.driver_session_ref = session.Detach();
+        hr = LoadDriverConfiguration(state_.driver_session_ref);
+    } else {
+        state_.io_resource_descriptor = BstrToAnsi(ResourceName);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = ProcessOptionString(OptionString);
+    }
     if (FAILED(hr)) {
         return hr;
     }
@@ -286,6 +300,47 @@ HRESULT DriverSession::DriverInitialize(BSTR ResourceName, VARIANT_BOOL IdQuery,
                                static_cast<ULONG>(reset));
         }
         return reset;
+    }
+    return hr;
+}
+
+HRESULT DriverSession::LoadDriverConfiguration(IIviDriverSession* pDriverSession) {
+    if (pDriverSession == nullptr) {
+        return ReportError(Errors(), kInvalidValue, kInvalidValueDetails,
+                           FormatTextF("%d", 0).c_str(), "LoadDriverConfiguration",
+                           "pDriverSession");
+    }
+    tevo::com::ComPtr<IIviHardwareAsset> asset;
+    HRESULT hr = pDriverSession->get_HardwareAsset(&asset);
+    if (FAILED(hr) || !asset) {
+        state_.io_resource_descriptor.clear();
+        return hr;
+    }
+    BSTR descriptor = nullptr;
+    hr = asset->get_IOResourceDescriptor(&descriptor);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    state_.io_resource_descriptor = BstrToAnsi(descriptor);
+    SysFreeString(descriptor);
+    // Read in this order; a failing read stops here, the flags read before it keep their
+    // new values.
+    using Getter = HRESULT (STDMETHODCALLTYPE IIviDriverSession::*)(VARIANT_BOOL*);
+    const std::pair<Getter, bool SessionState::*> flags[] = {
+        {&IIviDriverSession::get_Cache, &SessionState::cache},
+        {&IIviDriverSession::get_InterchangeCheck, &SessionState::interchange_check},
+        {&IIviDriverSession::get_QueryInstrStatus, &SessionState::query_instrument_status},
+        {&IIviDriverSession::get_RangeCheck, &SessionState::range_check},
+        {&IIviDriverSession::get_RecordCoercions, &SessionState::record_coercions},
+        {&IIviDriverSession::get_Simulate, &SessionState::simulate},
+    };
+    for (const auto& [getter, flag] : flags) {
+        VARIANT_BOOL value = VARIANT_FALSE;
+        hr = (pDriverSession->*getter)(&value);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        state_.*flag = IsTrue(value);
     }
     return hr;
 }

@@ -92,6 +92,7 @@ class DriverSession : public FrameObject, public FrameRoot, public InstrumentIoO
     HRESULT TraceSwitchPutEnabled(VARIANT_BOOL value);
 
     // ---- Internal operations of Initialize ----
+    HRESULT LoadDriverConfiguration(IIviDriverSession* pDriverSession);
     HRESULT ProcessOptionString(BSTR OptionString);
     HRESULT ProcessInitOption(const char* name, const char* value);
     HRESULT InitializeIdentification();
@@ -102,6 +103,9 @@ class DriverSession : public FrameObject, public FrameRoot, public InstrumentIoO
 
     // Session and I/O for the rest of the driver (callers hold the call lock).
     const SessionState& State() const { return state_; }
+    // The configuration store's driver session of this session; null when it was opened by
+    // a resource descriptor. Virtual names are looked up in it.
+    IIviDriverSession* ConfigDriverSession() const { return state_.driver_session_ref; }
     InstrumentIo& Io() { return io_; }
     // The Simulate setting, read through the object's own IIviDriverOperation (its frame
     // runs nested); false when that call fails.

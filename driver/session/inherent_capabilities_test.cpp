@@ -49,9 +49,10 @@ TEST_F(InherentCapabilities, ResetWritesResetAndRestoresTheSessionTimeout) {
     EXPECT_EQ(emulator_->ReceivedMessages(), std::vector<std::string>{"*RST"});
     EXPECT_EQ(SessionTimeout(), 1500u);
     // Also when the operation fails.
-    // Also when the operation fails: here the status check after *RST gets no answer.
+    // Also when the operation fails: here the instrument drops the connection at the
+    // status check after *RST.
     ASSERT_EQ(operation_->put_QueryInstrumentStatus(VARIANT_TRUE), S_OK);
-    emulator_->InjectFault(Fault::NoReply("*ESR?"));
+    emulator_->InjectFault(Fault::CloseConnection("*ESR?"));
     EXPECT_EQ(utility_->Reset(), E_IVI_INSTRUMENT_STATUS);
     EXPECT_EQ(SessionTimeout(), 1500u);
 }
@@ -134,11 +135,14 @@ TEST_F(InherentCapabilities, SelfTestAndErrorQueryReadTheInstrument) {
 }
 
 TEST_F(InherentCapabilities, DisableSucceedsAgainstASilentInstrument) {
-    Open(L"QueryInstrStatus=true,DriverTimeout=200");
-    emulator_->InjectFault(Fault::NoReply("*ESR?"));
+    // The status check after *RST finds no instrument answering (the connection drops);
+    // Disable succeeds all the same.
+    Open(L"QueryInstrStatus=true");
+    emulator_->InjectFault(Fault::CloseConnection("*ESR?"));
     EXPECT_EQ(utility_->Disable(), S_OK);
-    emulator_->InjectFault(Fault::NoReply("*ESR?"));
-    EXPECT_EQ(utility_->Reset(), E_IVI_INSTRUMENT_STATUS);
+    // Reset reports the lost connection; its device clear makes the session usable again.
+    EXPECT_EQ(utility_->Reset(), E_IVI_CANNOT_RECOVER);
+    EXPECT_EQ(utility_->Reset(), VI_SUCCESS_TERM_CHAR);
 }
 
 TEST_F(InherentCapabilities, SimulateCanBeSwitchedOnButNotOffInASimulatedSession) {

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "tevo/platform.h"
+#include "tevo/IviConfigServer.h"
 
 namespace tevo::driver {
 
@@ -28,8 +28,10 @@ struct SessionState {
     std::string serial_number;
     std::string instrument_firmware_revision;
     std::string idn_response;
-    IUnknown* driver_session_ref = nullptr;  // the store's driver session (owned reference)
-    IUnknown* config_store_ref = nullptr;    // the store object (owned reference)
+    // The configuration store and the driver session found in it at Initialize (owned
+    // references, released by Close).
+    IIviDriverSession* driver_session_ref = nullptr;
+    IIviConfigStore* config_store_ref = nullptr;
     // Every option applied without error, name and value trimmed and lower-cased.
     std::map<std::string, std::string> option_map;
 };

@@ -18,25 +18,37 @@ using tevo::ivi::config::ServerClasses;
 
 constexpr char kTypeLibraryFile[] = "IviConfigServer.tlb";
 
-bool SetString(const std::string& subkey, const char* name, const std::string& value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
-        return false;
+// REGEDIT4 text of HKEY_CLASSES_ROOT keys, applied in one change of the hive (a new system
+// root registers every class at once instead of rewriting the hive for each value).
+class ClassesRootText {
+  public:
+    void Set(const std::string& subkey, const char* name, const std::string& value) {
+        text_ += "\n[HKEY_CLASSES_ROOT\\" + subkey + "]\n";
+        text_ += name == nullptr ? std::string("@") : Quoted(name);
+        text_ += "=" + Quoted(value) + "\n";
     }
-    const LONG status =
-        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                       static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
-}
+    bool Apply() const { return tevo::win::ImportRegistryText(text_) == ERROR_SUCCESS; }
+
+  private:
+    static std::string Quoted(const std::string& text) {
+        std::string quoted = "\"";
+        for (char c : text) {
+            if (c == '"' || c == '\\') {
+                quoted += '\\';
+            }
+            quoted += c;
+        }
+        return quoted + "\"";
+    }
+    std::string text_ = "REGEDIT4\n";
+};
 
 // The full path of this library.
 std::string ModulePath() {
     HMODULE module = nullptr;
     if (!GetModuleHandleExA(
             GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-            reinterpret_cast<LPCSTR>(&SetString), &module)) {
+            reinterpret_cast<LPCSTR>(&ModulePath), &module)) {
         return {};
     }
     char path[4096];
@@ -55,27 +67,27 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterServer() {
         return SELFREG_E_CLASS;
     }
     const std::string libid = tevo::com::GuidToUtf8(LIBID_IVICONFIGSERVERLib);
+    ClassesRootText registration;
     for (const auto& server_class : ServerClasses()) {
         const std::string clsid = tevo::com::GuidToUtf8(*server_class.clsid);
         const std::string class_key = "CLSID\\" + clsid;
         const std::string independent = std::string("IviConfigServer.") + server_class.name;
         const std::string progid = independent + ".1";
         const std::string description = std::string(server_class.name) + " Class";
-        const bool written =
-            SetString(progid, nullptr, description) &&
-            SetString(progid + "\\CLSID", nullptr, clsid) &&
-            SetString(independent, nullptr, description) &&
-            SetString(independent + "\\CLSID", nullptr, clsid) &&
-            SetString(independent + "\\CurVer", nullptr, progid) &&
-            SetString(class_key, nullptr, description) &&
-            SetString(class_key + "\\ProgID", nullptr, progid) &&
-            SetString(class_key + "\\VersionIndependentProgID", nullptr, independent) &&
-            SetString(class_key + "\\InprocServer32", nullptr, module) &&
-            SetString(class_key + "\\InprocServer32", "ThreadingModel", "Both") &&
-            SetString(class_key + "\\TypeLib", nullptr, libid);
-        if (!written) {
-            return SELFREG_E_CLASS;
-        }
+        registration.Set(progid, nullptr, description);
+        registration.Set(progid + "\\CLSID", nullptr, clsid);
+        registration.Set(independent, nullptr, description);
+        registration.Set(independent + "\\CLSID", nullptr, clsid);
+        registration.Set(independent + "\\CurVer", nullptr, progid);
+        registration.Set(class_key, nullptr, description);
+        registration.Set(class_key + "\\ProgID", nullptr, progid);
+        registration.Set(class_key + "\\VersionIndependentProgID", nullptr, independent);
+        registration.Set(class_key + "\\InprocServer32", nullptr, module);
+        registration.Set(class_key + "\\InprocServer32", "ThreadingModel", "Both");
+        registration.Set(class_key + "\\TypeLib", nullptr, libid);
+    }
+    if (!registration.Apply()) {
+        return SELFREG_E_CLASS;
     }
     const std::filesystem::path folder = std::filesystem::path(module).parent_path();
     const std::wstring tlb = tevo::win::Utf8ToWide((folder / kTypeLibraryFile).string());
