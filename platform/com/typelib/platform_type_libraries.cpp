@@ -1,13 +1,12 @@
 // The set-up step that registers the platform's own type libraries in every new system
 // root: IviDriver, IviSpecAn and the tracing runtime. The files lie next to libtevocom.so
 // (in the build's lib/ folder as in the SDK's).
-#include <dlfcn.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
+#include "../component_setup/runtime_folder.h"
 #include "tevo/com/com_ptr.h"
 #include "tevo/com/typeinfo.h"
 #include "tevo/win/sysroot.h"
@@ -22,23 +21,8 @@ namespace fs = std::filesystem;
 constexpr const char* kPlatformTypeLibraries[] = {"IviDriverTypeLib.tlb", "IviSpecAnTypeLib.tlb",
                                                   "TraceRuntime.tlb"};
 
-// The folder of the shared library that holds this code.
-fs::path RuntimeFolder() {
-    static const char anchor = 0;
-    Dl_info info{};
-    if (dladdr(&anchor, &info) == 0 || info.dli_fname == nullptr) {
-        throw std::runtime_error("cannot find the file of the COM runtime library");
-    }
-    // The folder as a plain absolute path ("lib/", not "bin/../lib/" as the loader may
-    // have found it), without following a link that the library file itself may be.
-    std::error_code error;
-    const fs::path folder = fs::path(info.dli_fname).parent_path();
-    const fs::path canonical = fs::weakly_canonical(fs::absolute(folder, error), error);
-    return error ? folder : canonical;
-}
-
 void RegisterPlatformTypeLibraries(const fs::path& /*root*/) {
-    const fs::path folder = RuntimeFolder();
+    const fs::path folder = tevo::com::component_setup::RuntimeFolder();
     const std::wstring help_dir = tevo::win::Utf8ToWide(folder.string());
     std::string failures;
     for (const char* name : kPlatformTypeLibraries) {
