@@ -1,5 +1,6 @@
 #include "session/text_conversion.h"
 
+#include <atomic>
 #include <climits>
 #include <vector>
 
@@ -7,10 +8,33 @@
 
 namespace tevo::driver {
 
+namespace {
+
+// Set when the locale below is freed (module unload or process end). Constant-initialized
+// and never destroyed itself.
+std::atomic<bool> g_locale_freed{false};
+
+struct CLocaleHolder {
+    CLocaleHolder() : locale(_create_locale(LC_ALL, "C")) {}
+    CLocaleHolder(const CLocaleHolder&) = delete;
+    CLocaleHolder& operator=(const CLocaleHolder&) = delete;
+    ~CLocaleHolder() {
+        g_locale_freed.store(true);
+        _free_locale(locale);
+    }
+    _locale_t locale;
+};
+
+}  // namespace
+
 _locale_t CLocale() {
-    // Lives until the process ends: formatting may run in static destructors of clients.
-    static const _locale_t locale = _create_locale(LC_ALL, "C");
-    return locale;
+    // Once the holder is gone (a client formatting from its own static destructors at
+    // exit), a null locale: the platform's CRT takes null as the "C" locale.
+    if (g_locale_freed.load()) {
+        return nullptr;
+    }
+    static const CLocaleHolder holder;
+    return holder.locale;
 }
 
 std::string FormatText(const char* format, va_list args) {

@@ -14,15 +14,29 @@ constexpr LONG kCallLineCategory = 0x08000000;
 // Lines are formatted into a buffer of this many bytes, terminating zero included.
 constexpr size_t kLineBufferSize = 2048;
 
+// Set when the process-wide state below is destroyed (the module is unloaded, or the
+// process ends); a driver object released after that traces nothing. Constant-initialized
+// and never destroyed itself.
+std::atomic<bool> g_state_destroyed{false};
+
 struct ProcessTraceState {
+    ProcessTraceState() = default;
+    ProcessTraceState(const ProcessTraceState&) = delete;
+    ProcessTraceState& operator=(const ProcessTraceState&) = delete;
+    ~ProcessTraceState() { g_state_destroyed.store(true); }
+
     std::shared_mutex mutex;
     std::shared_ptr<const TraceState> current;
     std::atomic<bool> may_be_on{false};
 };
 
-ProcessTraceState& Process() {
-    static ProcessTraceState* state = new ProcessTraceState();  // lives as long as the module
-    return *state;
+// The state for the life of the module; null once it is gone.
+ProcessTraceState* Process() {
+    if (g_state_destroyed.load()) {
+        return nullptr;
+    }
+    static ProcessTraceState state;
+    return &state;
 }
 
 // The longest prefix of the line that fits the buffer without cutting a character.
@@ -41,13 +55,17 @@ std::string_view FitToBuffer(const std::string& line) {
 }  // namespace
 
 bool TracingMayBeOn() {
-    return Process().may_be_on.load(std::memory_order_acquire);
+    const ProcessTraceState* process = Process();
+    return process != nullptr && process->may_be_on.load(std::memory_order_acquire);
 }
 
 TraceSnapshot EnabledTraceState() {
-    ProcessTraceState& process = Process();
-    std::shared_lock<std::shared_mutex> lock(process.mutex);
-    const std::shared_ptr<const TraceState>& state = process.current;
+    ProcessTraceState* process = Process();
+    if (process == nullptr) {
+        return nullptr;
+    }
+    std::shared_lock<std::shared_mutex> lock(process->mutex);
+    const std::shared_ptr<const TraceState>& state = process->current;
     if (!state || !state->Active() || state->trace_switch == nullptr) {
         return nullptr;
     }
@@ -59,13 +77,16 @@ TraceSnapshot EnabledTraceState() {
 }
 
 void InstallTraceState(std::shared_ptr<const TraceState> state) {
-    ProcessTraceState& process = Process();
+    ProcessTraceState* process = Process();
+    if (process == nullptr) {
+        return;
+    }
     std::shared_ptr<const TraceState> previous;
     {
-        std::unique_lock<std::shared_mutex> lock(process.mutex);
+        std::unique_lock<std::shared_mutex> lock(process->mutex);
         const bool active = state && state->Active();
-        previous = std::exchange(process.current, std::move(state));
-        process.may_be_on.store(active, std::memory_order_release);
+        previous = std::exchange(process->current, std::move(state));
+        process->may_be_on.store(active, std::memory_order_release);
     }
     // The old state's references are given up outside the lock.
 }
