@@ -15,10 +15,38 @@ std::string VisaObject::FailureDetailFor(ViStatus status) const {
     return (status == failure_status_ && status != VI_SUCCESS) ? failure_detail_ : std::string();
 }
 
+namespace {
+
+// Owns the table. When the library is unloaded (or the process ends) with no session
+// open, the table is freed; with sessions still open it is kept, so that they stay valid
+// for other static destructors.
+struct SessionTableHolder {
+    SessionTableHolder() : table(new SessionTable) {}
+    SessionTableHolder(const SessionTableHolder&) = delete;
+    SessionTableHolder& operator=(const SessionTableHolder&) = delete;
+    ~SessionTableHolder() {
+        if (table->Empty()) {
+            delete table;
+            table = nullptr;
+        }
+    }
+    SessionTable* table;
+};
+
+}  // namespace
+
 SessionTable& SessionTable::Instance() {
-    // Never destroyed: sessions left open at exit stay valid for other static destructors.
-    static SessionTable* const table = new SessionTable;
-    return *table;
+    static SessionTableHolder holder;
+    if (holder.table == nullptr) {
+        // Only reached from static destructors that run after the holder's at exit.
+        holder.table = new SessionTable;
+    }
+    return *holder.table;
+}
+
+bool SessionTable::Empty() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return objects_.empty();
 }
 
 ViSession SessionTable::Add(std::shared_ptr<VisaObject> object) {

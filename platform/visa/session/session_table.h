@@ -37,6 +37,7 @@ class SessionTable {
     std::shared_ptr<VisaObject> Find(ViSession handle) const;
     // Removes and returns the object; nullptr when the handle is unknown or already closed.
     std::shared_ptr<VisaObject> Remove(ViSession handle);
+    bool Empty() const;
 
   private:
     mutable std::mutex mutex_;
