@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,12 @@
 namespace tevo::win::registry {
 
 namespace {
+
+constexpr std::string_view kFormatLine = "; Hive format 2: the last line is \"; End of hive\".";
+constexpr std::string_view kEndLine = "; End of hive";
+
+// The damage found last by this thread's ReadHive or ChangeHive.
+thread_local std::string last_damage;
 
 const char* HiveFileName(Hive hive) {
     return hive == Hive::LocalMachine ? "HKLM.reg" : "HKCU.reg";
@@ -82,15 +89,26 @@ bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// Reads the hive file; a missing file reads as empty.
-LONG ReadFileText(const std::filesystem::path& path, std::string* text, bool* exists) {
+// Reads the hive file; a missing file reads as empty. Anything but a regular file (a
+// device that never ends, a pipe) is damage: ERROR_BADDB with the reason in `problem`.
+// O_NONBLOCK keeps the open of a pipe from waiting for a writer; regular files ignore it.
+LONG ReadFileText(const std::filesystem::path& path, std::string* text, bool* exists,
+                  std::string* problem) {
     text->clear();
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd.valid()) {
         *exists = false;
         return errno == ENOENT ? ERROR_SUCCESS : ERROR_REGISTRY_IO_FAILED;
     }
     *exists = true;
+    struct stat status {};
+    if (::fstat(fd.get(), &status) != 0) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        *problem = path.string() + ": not a regular file";
+        return ERROR_BADDB;
+    }
     char buffer[65536];
     while (true) {
         const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
@@ -128,11 +146,49 @@ LONG ReplaceFile(const std::filesystem::path& path, const std::string& text) {
     return ERROR_SUCCESS;
 }
 
+// The header of this format: the REGEDIT4 line and the format line.
+std::string FormatHeader() {
+    std::string header(kRegeditHeader);
+    header += '\n';
+    header += kFormatLine;
+    header += '\n';
+    return header;
+}
+
 std::string FormatHive(Hive hive, const Key& root) {
-    std::string text(kRegeditHeader);
-    text += "\n\n";
+    std::string text = FormatHeader();
+    text += '\n';
     AppendRegeditSections(root, HiveRootName(hive), false, &text);
+    text += kEndLine;
+    text += '\n';
     return text;
+}
+
+// The number of the line at which the text stops: the line after its last line break
+// (the one that is cut, or the one that is missing).
+size_t EndingLine(std::string_view text) {
+    size_t breaks = 0;
+    for (const char c : text) {
+        breaks += c == '\n' ? 1 : 0;
+    }
+    return breaks + 1;
+}
+
+// Reads and parses the hive file. On damage, records it for LastHiveDamage.
+LONG LoadHive(Hive hive, const std::filesystem::path& path, Key* root, bool* exists) {
+    std::string text;
+    std::string problem;
+    LONG status = ReadFileText(path, &text, exists, &problem);
+    if (status == ERROR_SUCCESS && *exists) {
+        status = ParseHive(hive, text, root, &problem);
+        if (status == ERROR_BADDB) {
+            problem = path.string() + ", " + problem;
+        }
+    }
+    if (status == ERROR_BADDB) {
+        last_damage = problem;
+    }
+    return status;
 }
 
 }  // namespace
@@ -145,13 +201,40 @@ std::filesystem::path HiveFilePath(Hive hive) {
     return RegistryDirectory() / HiveFileName(hive);
 }
 
-LONG ParseHive(Hive hive, std::string_view text, Key* root) {
+bool HasHiveHeader(std::string_view text) {
+    const std::string header = FormatHeader();
+    return text.substr(0, header.size()) == header;
+}
+
+bool CheckHiveEnd(std::string_view text, std::string* error) {
+    const std::string header = FormatHeader();
+    const bool whole_header = HasHiveHeader(text);
+    const bool cut_header = !whole_header && header.substr(0, text.size()) == text;
+    if (!whole_header && !cut_header) {
+        return true;  // an earlier version's hive, or text written by people
+    }
+    const std::string end = '\n' + std::string(kEndLine) + '\n';
+    if (whole_header && text.size() >= header.size() + end.size() - 1 &&
+        text.substr(text.size() - end.size()) == end) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error =
+            "line " + std::to_string(EndingLine(text)) + ": the hive ends without its end marker";
+    }
+    return false;
+}
+
+LONG ParseHive(Hive hive, std::string_view text, Key* root, std::string* error) {
     root->ClearValues();
     root->ClearSubkeys();
+    if (!CheckHiveEnd(text, error)) {
+        return ERROR_BADDB;
+    }
     const std::string root_name = FoldName(HiveRootName(hive));
     Key* key = nullptr;
     RegeditHandler handler;
-    handler.section = [&](std::vector<std::string>& path, bool remove) {
+    handler.section = [&](std::vector<std::string>& path, bool remove, size_t /*line*/) {
         if (remove || FoldName(path.front()) != root_name) {
             return false;
         }
@@ -168,7 +251,7 @@ LONG ParseHive(Hive hive, std::string_view text, Key* root) {
         key->SetValue(value.name, value.type, std::move(value.data));
         return true;
     };
-    return ParseRegedit(text, handler, nullptr) ? ERROR_SUCCESS : ERROR_BADDB;
+    return ParseRegedit(text, handler, error) ? ERROR_SUCCESS : ERROR_BADDB;
 }
 
 LONG ReadHive(Hive hive, Key* root) {
@@ -177,18 +260,13 @@ LONG ReadHive(Hive hive, Key* root) {
     if (!lock.locked()) {
         return ERROR_REGISTRY_IO_FAILED;
     }
-    std::string text;
     bool exists = false;
-    LONG status = ReadFileText(path, &text, &exists);
-    if (status != ERROR_SUCCESS) {
-        return status;
-    }
-    if (!exists) {
+    const LONG status = LoadHive(hive, path, root, &exists);
+    if (status == ERROR_SUCCESS && !exists) {
         root->ClearValues();
         root->ClearSubkeys();
-        return ERROR_SUCCESS;
     }
-    return ParseHive(hive, text, root);
+    return status;
 }
 
 LONG ChangeHive(Hive hive, const std::function<LONG(Key& root, bool& changed)>& change) {
@@ -197,18 +275,11 @@ LONG ChangeHive(Hive hive, const std::function<LONG(Key& root, bool& changed)>& 
     if (!lock.locked()) {
         return ERROR_REGISTRY_IO_FAILED;
     }
-    std::string text;
+    Key root;
     bool exists = false;
-    LONG status = ReadFileText(path, &text, &exists);
+    LONG status = LoadHive(hive, path, &root, &exists);
     if (status != ERROR_SUCCESS) {
         return status;
-    }
-    Key root;
-    if (exists) {
-        status = ParseHive(hive, text, &root);
-        if (status != ERROR_SUCCESS) {
-            return status;
-        }
     }
     bool changed = false;
     status = change(root, changed);
@@ -216,6 +287,10 @@ LONG ChangeHive(Hive hive, const std::function<LONG(Key& root, bool& changed)>& 
         return status;
     }
     return ReplaceFile(path, FormatHive(hive, root));
+}
+
+const std::string& LastHiveDamage() {
+    return last_damage;
 }
 
 }  // namespace tevo::win::registry

@@ -22,12 +22,36 @@ enum class Hive { LocalMachine, CurrentUser };
 const char* HiveRootName(Hive hive);
 std::filesystem::path HiveFilePath(Hive hive);
 
-// Parses a hive file's text into `root`. ERROR_BADDB when the text is not a well-formed
-// hive of that root.
-LONG ParseHive(Hive hive, std::string_view text, Key* root);
+// The hive format. A hive is written as
+//
+//   REGEDIT4
+//   ; Hive format 2: the last line is "; End of hive".
+//
+//   [HKEY_CURRENT_USER\Software]
+//   ...
+//   ; End of hive
+//
+// The end marker is written last, so a hive cut short by outside damage, even at a point
+// where the rest is well-formed REGEDIT4, lacks it and is damaged. The format line tells
+// these hives from those of earlier versions, which have neither line and still load (and
+// get both with their next change). Text that stops inside the format line's header is
+// damaged too, since no earlier hive was ever that short.
 
-// Reads the hive under a shared lock. A missing file is an empty hive; a damaged one gives
-// ERROR_BADDB and is left as it is.
+// True when the text begins with this format's header (the REGEDIT4 and format lines).
+bool HasHiveHeader(std::string_view text);
+
+// Checks the end of a hive file's text: text that begins with this format's header, or
+// stops inside it, must end with the end marker line, exactly. Other text passes. On
+// failure, `error` says "line N: ...".
+bool CheckHiveEnd(std::string_view text, std::string* error);
+
+// Parses a hive file's text into `root`. ERROR_BADDB when the text is not a well-formed
+// hive of that root (also when it holds a key beyond the registry's limits or lacks its end
+// marker), with "line N: ..." in `error` if given.
+LONG ParseHive(Hive hive, std::string_view text, Key* root, std::string* error = nullptr);
+
+// Reads the hive under a shared lock. A missing file is an empty hive; a damaged one
+// (also a file that is not a regular file) gives ERROR_BADDB and is left as it is.
 LONG ReadHive(Hive hive, Key* root);
 
 // Changes the hive under an exclusive lock. `change` works on the freshly read hive and
@@ -35,5 +59,9 @@ LONG ReadHive(Hive hive, Key* root);
 // ERROR_SUCCESS with `changed` set. Returns what `change` returned, or the read or write
 // failure (ERROR_BADDB for a damaged hive, which is never overwritten).
 LONG ChangeHive(Hive hive, const std::function<LONG(Key& root, bool& changed)>& change);
+
+// What the last ReadHive or ChangeHive of this thread that met a damaged hive found:
+// "<hive file>, line N: ...".
+const std::string& LastHiveDamage();
 
 }  // namespace tevo::win::registry

@@ -45,7 +45,10 @@ TEST(HiveFile, MissingHiveIsEmptyAndReadingCreatesNoHive) {
     EXPECT_FALSE(std::filesystem::exists(HiveFilePath(Hive::LocalMachine)));
     ASSERT_EQ(RegCreateKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE", &key), ERROR_SUCCESS);
     EXPECT_EQ(testing::ReadFile(HiveFilePath(Hive::LocalMachine)),
-              "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n");
+              "REGEDIT4\n"
+              "; Hive format 2: the last line is \"; End of hive\".\n\n"
+              "[HKEY_LOCAL_MACHINE\\SOFTWARE]\n\n"
+              "; End of hive\n");
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
 }
 
@@ -74,6 +77,123 @@ TEST(HiveFile, DamagedHiveIsReportedAndLeftByteForByte) {
         EXPECT_EQ(SetString(user, "still", "works"), ERROR_SUCCESS);
     }
     RegCloseKey(user);
+}
+
+// "k\k\...": `levels` key names.
+std::string Levels(size_t levels) {
+    std::string path;
+    for (size_t i = 0; i < levels; ++i) {
+        path += i == 0 ? "k" : "\\k";
+    }
+    return path;
+}
+
+TEST(HiveFile, HiveBeyondTheKeyLimitsIsDamagedAndKept) {
+    const auto path = HiveFilePath(Hive::CurrentUser);
+    HKEY key = nullptr;
+    // 512 levels below the root, names of 255 characters: the most a hive holds.
+    testing::WriteFile(path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + Levels(512) +
+                                 "]\n\n[HKEY_CURRENT_USER\\" + std::string(255, 'n') + "]\n\n");
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Levels(512).c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, std::string(255, 'n').c_str(), 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+
+    const std::vector<std::string> beyond = {
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + Levels(513) + "]\n\n",
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\" + Levels(600) + "]\n\n",
+        "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\" + std::string(256, 'n') + "]\n\n",
+    };
+    for (const std::string& text : beyond) {
+        testing::WriteFile(path, text);
+        Key root;
+        EXPECT_EQ(ParseHive(Hive::CurrentUser, text, &root), ERROR_BADDB);
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "k", 0, KEY_READ, &key), ERROR_BADDB);
+        EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\New", &key), ERROR_BADDB);
+        EXPECT_EQ(ImportRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\X]\n"), ERROR_BADDB);
+        EXPECT_EQ(testing::ReadFile(path), text);
+    }
+}
+
+TEST(HiveFile, HiveThatIsNotARegularFileIsDamaged) {
+    // Anything but a regular file is refused unread: a device may never end and the open of
+    // a pipe would wait for a writer.
+    const auto path = HiveFilePath(Hive::CurrentUser);
+    ASSERT_TRUE(std::filesystem::create_directories(path));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key), ERROR_BADDB);
+    EXPECT_EQ(LastRegistryDamage(), path.string() + ": not a regular file");
+    EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software", &key), ERROR_BADDB);
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+}
+
+// The byte counts at which a cut of `whole` still opens as a hive.
+std::vector<size_t> CutsThatStillOpen(const std::string& whole) {
+    const auto path = HiveFilePath(Hive::CurrentUser);
+    std::vector<size_t> accepted;
+    for (size_t length = 0; length < whole.size(); ++length) {
+        const std::string cut = whole.substr(0, length);
+        testing::WriteFile(path, cut);
+        HKEY key = nullptr;
+        const LONG opened = RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key);
+        const LONG created = RegCreateKeyA(HKEY_CURRENT_USER, "Software\\New", &key);
+        if (opened != ERROR_BADDB || created != ERROR_BADDB || testing::ReadFile(path) != cut) {
+            accepted.push_back(length);
+        }
+    }
+    return accepted;
+}
+
+TEST(HiveFile, HiveCutShortAnywhereIsDamagedAndKept) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Cut\\Deeper", &key), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(key, "text", "value"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Other", &key), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(key, "n", "1"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    const std::string whole = testing::ReadFile(HiveFilePath(Hive::CurrentUser));
+    // Cuts at the ends of sections and lines leave well-formed REGEDIT4 text; only the end
+    // marker shows that something is missing.
+    EXPECT_EQ(CutsThatStillOpen(whole), std::vector<size_t>{}) << whole;
+
+    // The whole hive still works, and a copy of it cut short does not import either.
+    testing::WriteFile(HiveFilePath(Hive::CurrentUser), whole);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Cut\\Deeper", 0, KEY_READ, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    const std::string section = "[HKEY_CURRENT_USER\\Software\\Other]";
+    ASSERT_NE(whole.find(section), std::string::npos);
+    EXPECT_EQ(ImportRegistryText(whole.substr(0, whole.find(section))), ERROR_BADDB);
+    EXPECT_EQ(ImportRegistryText(whole), ERROR_SUCCESS);
+    // Text written by people needs no end marker, even when it is as short as a cut hive.
+    EXPECT_EQ(ImportRegistryText("REGEDIT4"), ERROR_SUCCESS);
+    EXPECT_EQ(ImportRegistryText("REGEDIT4\n"), ERROR_SUCCESS);
+    EXPECT_EQ(ImportRegistryText("REGEDIT4\n[HKEY_CURRENT_USER\\Software\\People]\n"),
+              ERROR_SUCCESS);
+}
+
+TEST(HiveFile, HiveOfThePreviousFormatLoadsAndIsRewrittenWithTheEndMarker) {
+    const auto path = HiveFilePath(Hive::CurrentUser);
+    testing::WriteFile(path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Old]\n\"v\"=\"1\"\n\n");
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Old", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    char data[8] = {};
+    DWORD size = sizeof data;
+    ASSERT_EQ(RegQueryValueExA(key, "v", nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_SUCCESS);
+    EXPECT_STREQ(data, "1");
+    ASSERT_EQ(SetString(key, "w", "2"), ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(testing::ReadFile(path),
+              "REGEDIT4\n"
+              "; Hive format 2: the last line is \"; End of hive\".\n\n"
+              "[HKEY_CURRENT_USER\\Software]\n\n"
+              "[HKEY_CURRENT_USER\\Software\\Old]\n\"v\"=\"1\"\n\"w\"=\"2\"\n\n"
+              "; End of hive\n");
 }
 
 TEST(HiveFile, ProcessesWritingTheSameKeyAtOnceLoseNothing) {

@@ -276,7 +276,8 @@ TEST(RegProgram, ExportAndImportRoundTrip) {
                                               "REGEDIT4\n[HKCU\\X]\n\"v\"=broken\n");
     run = Reg({"import", bad.string()});
     EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err, "ERROR: Error accessing the registry.\n");
+    EXPECT_EQ(run.err, "ERROR: Error accessing the registry.\n" + bad.string() +
+                           ", line 3: bad value data\n");
     run = Reg({"import", (tevo::testing::CurrentSystemRoot() / "none.reg").string()});
     EXPECT_EQ(run.exit_code, 1);
     EXPECT_EQ(run.err,
@@ -334,10 +335,86 @@ TEST(RegProgram, DamagedHiveIsReportedAndKept) {
                                                "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\n");
     Outcome run = Reg({"add", "HKCU\\Software\\X", "/v", "v", "/d", "1", "/f"});
     EXPECT_EQ(run.exit_code, 1);
-    EXPECT_EQ(run.err, "ERROR: The configuration registry database is corrupt.\n");
+    const std::string where = hive.string() + ", line 3: a key name must be enclosed in [ ]\n";
+    EXPECT_EQ(run.err, "ERROR: The configuration registry database is corrupt.\n" + where);
     run = Reg({"query", "HKCU\\Software"});
     EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "ERROR: The configuration registry database is corrupt.\n" + where);
     EXPECT_EQ(tevo::testing::ReadFile(hive), "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\n");
+}
+
+TEST(RegProgram, FailedImportsNameTheFileAndLine) {
+    const auto root = tevo::testing::CurrentSystemRoot();
+    const auto unknown = tevo::testing::WriteFile(
+        root / "unknown.reg", "REGEDIT4\n\n[HKCU\\Software\\A]\n\"v\"=\"1\"\n[HKU\\X]\n");
+    Outcome run = Reg({"import", unknown.string()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "ERROR: Error accessing the registry.\n" + unknown.string() +
+                           ", line 5: unknown root key HKU\n");
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\A"}).exit_code, 1);
+
+    // A hive of this registry cut short after a complete section: the import names the
+    // hive, where its end marker is missing.
+    ASSERT_EQ(Reg({"add", "HKCU\\Software\\A", "/v", "v", "/d", "1"}).exit_code, 0);
+    ASSERT_EQ(Reg({"add", "HKCU\\Software\\B", "/v", "v", "/d", "2"}).exit_code, 0);
+    const auto hive = tevo::win::RegistryDirectory() / "HKCU.reg";
+    const std::string whole = tevo::testing::ReadFile(hive);
+    const size_t cut = whole.find("[HKEY_CURRENT_USER\\Software\\B]");
+    ASSERT_NE(cut, std::string::npos) << whole;
+    tevo::testing::WriteFile(hive, whole.substr(0, cut));
+    const auto good = tevo::testing::WriteFile(root / "good.reg",
+                                               "REGEDIT4\n\n[HKCU\\Software\\C]\n\"v\"=\"3\"\n");
+    run = Reg({"import", good.string()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "ERROR: Error accessing the registry.\n" + hive.string() +
+                           ", line 9: the hive ends without its end marker\n");
+    EXPECT_EQ(tevo::testing::ReadFile(hive), whole.substr(0, cut));
+    run = Reg({"query", "HKCU\\Software\\A"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "ERROR: The configuration registry database is corrupt.\n" + hive.string() +
+                           ", line 9: the hive ends without its end marker\n");
+}
+
+TEST(RegProgram, AddRefusesKeysBeyondTheLimits) {
+    std::string deep = "HKCU\\Software";
+    for (int level = 2; level <= 513; ++level) {
+        deep += "\\k";
+    }
+    Outcome run = Reg({"add", deep, "/v", "v", "/d", "1", "/f"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "ERROR: The parameter is incorrect.\n");
+    EXPECT_EQ(Reg({"query", "HKCU\\Software"}).exit_code, 1);  // nothing was created
+    run = Reg({"add", deep.substr(0, deep.size() - 2), "/v", "v", "/d", "1", "/f"});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    run = Reg({"add", "HKCU\\Software\\" + std::string(256, 'n')});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, "ERROR: The parameter is incorrect.\n");
+}
+
+TEST(RegProgram, ImportTakesOnlyRegularFilesUpTo64MiB) {
+    const std::string open_error =
+        "ERROR: Error opening the file. There may be a disk or file system error.\n";
+    for (const std::string& special :
+         {std::string("/dev/null"), tevo::testing::CurrentSystemRoot().string()}) {
+        const Outcome run = Reg({"import", special});
+        EXPECT_EQ(run.exit_code, 1) << special;
+        EXPECT_EQ(run.err, open_error + special + ": not a regular file\n");
+    }
+    // A sparse file of exactly the limit imports; one byte more does not.
+    constexpr off_t kLimit = 64 << 20;
+    const auto file = tevo::testing::WriteFile(tevo::testing::CurrentSystemRoot() / "big.reg",
+                                               "REGEDIT4\n[HKCU\\Software\\Big]\n\"v\"=\"1\"\n;");
+    ASSERT_EQ(truncate(file.c_str(), kLimit), 0);
+    Outcome run = Reg({"import", file.string()});
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(QueryLine("HKEY_CURRENT_USER\\Software\\Big", "v"), "    v    REG_SZ    1");
+    ASSERT_EQ(Reg({"delete", "HKCU\\Software\\Big", "/f"}).exit_code, 0);
+    ASSERT_EQ(truncate(file.c_str(), kLimit + 1), 0);
+    run = Reg({"import", file.string()});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_EQ(run.err, open_error + file.string() +
+                           ": larger than the 64 MiB (67108864 bytes) that reg imports\n");
+    EXPECT_EQ(Reg({"query", "HKCU\\Software\\Big"}).exit_code, 1);
 }
 
 }  // namespace

@@ -180,6 +180,32 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     return lines;
 }
 
+// Splits the names of a section's "[...]" into `path`, the root name first. Returns what is
+// wrong with them, or null. Stops at the first name beyond the deepest level.
+const char* SplitSectionPath(std::string_view names, std::vector<std::string>* path) {
+    path->clear();
+    size_t start = 0;
+    while (true) {
+        if (path->size() > kMaxKeyDepth) {
+            return "the key is more than 512 levels deep";
+        }
+        const size_t end = names.find('\\', start);
+        const std::string_view name =
+            names.substr(start, end == std::string_view::npos ? names.npos : end - start);
+        if (name.empty()) {
+            return "empty key name in the path";
+        }
+        if (CharacterCount(name) > kMaxKeyNameLength) {
+            return "a key name is longer than 255 characters";
+        }
+        path->emplace_back(name);
+        if (end == std::string_view::npos) {
+            return nullptr;
+        }
+        start = end + 1;
+    }
+}
+
 bool Fail(std::string* error, size_t line, const std::string& what) {
     if (error != nullptr) {
         *error = "line " + std::to_string(line + 1) + ": " + what;
@@ -222,6 +248,21 @@ void AppendQuoted(std::string_view text, std::string* out) {
     out->push_back('"');
 }
 
+// Appends the key's "[name]" line and its values, unless it holds none and `always` is false.
+void AppendSection(const Key& key, const std::string& name, bool always, std::string* out) {
+    if (!always && key.values().empty()) {
+        return;
+    }
+    *out += '[';
+    *out += name;
+    *out += "]\n";
+    for (const Value& value : key.values()) {
+        *out += FormatValueLine(value);
+        *out += '\n';
+    }
+    *out += '\n';
+}
+
 }  // namespace
 
 bool ParseRegedit(std::string_view text, const RegeditHandler& handler, std::string* error) {
@@ -255,22 +296,11 @@ bool ParseRegedit(std::string_view text, const RegeditHandler& handler, std::str
             if (removed_section) {
                 names.remove_prefix(1);
             }
-            path.clear();
-            size_t start = 0;
-            while (true) {
-                const size_t end = names.find('\\', start);
-                const std::string_view name =
-                    names.substr(start, end == std::string_view::npos ? names.npos : end - start);
-                if (name.empty()) {
-                    return Fail(error, i, "empty key name in the path");
-                }
-                path.emplace_back(name);
-                if (end == std::string_view::npos) {
-                    break;
-                }
-                start = end + 1;
+            const char* problem = SplitSectionPath(names, &path);
+            if (problem != nullptr) {
+                return Fail(error, i, problem);
             }
-            if (!handler.section(path, removed_section)) {
+            if (!handler.section(path, removed_section, i + 1)) {
                 return Fail(error, i, "key not allowed here");
             }
             in_section = true;
@@ -319,8 +349,8 @@ bool ParseRegeditText(std::string_view text, std::vector<TextSection>* sections,
                       std::string* error) {
     sections->clear();
     RegeditHandler handler;
-    handler.section = [&](std::vector<std::string>& path, bool remove) {
-        sections->push_back(TextSection{std::move(path), remove, {}});
+    handler.section = [&](std::vector<std::string>& path, bool remove, size_t line) {
+        sections->push_back(TextSection{std::move(path), remove, {}, line});
         return true;
     };
     handler.value = [&](TextValue& value) {
@@ -380,18 +410,29 @@ std::string FormatValueLine(const Value& value) {
 
 void AppendRegeditSections(const Key& key, const std::string& name, bool always_write_key,
                            std::string* out) {
-    if (always_write_key || !key.values().empty()) {
-        *out += '[';
-        *out += name;
-        *out += "]\n";
-        for (const Value& value : key.values()) {
-            *out += FormatValueLine(value);
-            *out += '\n';
+    // One entry per key on the way down: the next sub-key to visit, and the length of the
+    // key's name in `path`, to which the name is cut back before the next sibling.
+    struct Level {
+        const Key* key;
+        std::map<std::string, std::unique_ptr<Key>>::const_iterator next;
+        size_t name_length;
+    };
+    std::string path = name;
+    AppendSection(key, path, always_write_key, out);
+    std::vector<Level> stack{{&key, key.subkeys().begin(), path.size()}};
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.key->subkeys().end()) {
+            stack.pop_back();
+            continue;
         }
-        *out += '\n';
-    }
-    for (const auto& entry : key.subkeys()) {
-        AppendRegeditSections(*entry.second, name + '\\' + entry.second->name(), true, out);
+        const Key& child = *level.next->second;
+        ++level.next;
+        path.resize(level.name_length);
+        path += '\\';
+        path += child.name();
+        AppendSection(child, path, true, out);
+        stack.push_back({&child, child.subkeys().begin(), path.size()});
     }
 }
 

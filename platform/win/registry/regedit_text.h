@@ -43,17 +43,21 @@ struct TextSection {
     std::vector<std::string> path;  // the root name first, e.g. HKEY_LOCAL_MACHINE
     bool remove = false;
     std::vector<TextValue> values;
+    size_t line = 0;  // the line of the section's "[...]", from 1
 };
 
-// Receives what the parser reads, in text order. A callback that returns false stops the
-// parse, which then fails.
+// Receives what the parser reads, in text order; `line` counts from 1. A callback that
+// returns false stops the parse, which then fails.
 struct RegeditHandler {
-    std::function<bool(std::vector<std::string>& path, bool remove)> section;
+    std::function<bool(std::vector<std::string>& path, bool remove, size_t line)> section;
     std::function<bool(TextValue& value)> value;
 };
 
 // Parses REGEDIT4 text (with or without a UTF-8 byte-order mark, LF or CR LF line ends).
-// On bad syntax returns false and a message that names the line.
+// On bad syntax returns false and a message that names the line ("line 3: ..."). A key
+// path the registry cannot hold (more than kMaxKeyDepth names below its root name, or a
+// name longer than kMaxKeyNameLength characters) is bad syntax too; the path is split no
+// further than that, so a huge one costs no memory.
 bool ParseRegedit(std::string_view text, const RegeditHandler& handler, std::string* error);
 
 // Parses into a list of sections.
@@ -63,9 +67,9 @@ bool ParseRegeditText(std::string_view text, std::vector<TextSection>* sections,
 // The value's line, without the line end.
 std::string FormatValueLine(const Value& value);
 
-// Appends the sections of `key` and of every key below it, parents first: the key is named
-// `name`, its sub-keys `name\sub`. The key's own section is left out when it holds no
-// values and `always_write_key` is false.
+// Appends the sections of `key` and of every key below it, parents first and depth first:
+// the key is named `name`, its sub-keys `name\sub`. The key's own section is left out when
+// it holds no values and `always_write_key` is false. Walks the tree without recursion.
 void AppendRegeditSections(const Key& key, const std::string& name, bool always_write_key,
                            std::string* out);
 

@@ -60,6 +60,73 @@ TEST(RegeditText, EveryValueComesBackWithItsExactTypeAndBytes) {
     }
 }
 
+// "[HKEY_CURRENT_USER\n\n...]": a key `levels` names below the root, each `name`.
+std::string Section(size_t levels, const std::string& name) {
+    std::string line = "[HKEY_CURRENT_USER";
+    for (size_t i = 0; i < levels; ++i) {
+        line += "\\" + name;
+    }
+    return line + "]\n";
+}
+
+TEST(RegeditText, KeysBeyondTheRegistryLimitsAreRefusedWithTheirLine) {
+    std::vector<TextSection> sections;
+    std::string error;
+    const std::string accented255 = [] {
+        std::string name;
+        for (int i = 0; i < 255; ++i) {
+            name += "\xC3\xA9";  // two bytes, one character
+        }
+        return name;
+    }();
+    EXPECT_TRUE(ParseRegeditText("REGEDIT4\n" + Section(512, "k") +
+                                     Section(1, std::string(255, 'n')) + Section(1, accented255),
+                                 &sections, &error))
+        << error;
+    ASSERT_EQ(sections.size(), 3u);
+    EXPECT_EQ(sections[0].path.size(), 513u);
+
+    EXPECT_FALSE(ParseRegeditText("REGEDIT4\n\n" + Section(513, "k"), &sections, &error));
+    EXPECT_EQ(error, "line 3: the key is more than 512 levels deep");
+    EXPECT_FALSE(
+        ParseRegeditText("REGEDIT4\n" + Section(2, std::string(256, 'n')), &sections, &error));
+    EXPECT_EQ(error, "line 2: a key name is longer than 255 characters");
+    EXPECT_FALSE(ParseRegeditText("REGEDIT4\n" + Section(1, accented255 + "x"), &sections, &error));
+    EXPECT_EQ(error, "line 2: a key name is longer than 255 characters");
+    // Deletions are keys too.
+    EXPECT_FALSE(ParseRegeditText("REGEDIT4\n[-HKEY_CURRENT_USER\\" + std::string(256, 'n') + "]\n",
+                                  &sections, &error));
+    EXPECT_EQ(error, "line 2: a key name is longer than 255 characters");
+}
+
+TEST(RegeditText, SectionsOfADeepTreeComeParentsFirstAndDepthFirst) {
+    // A chain "a\a\..." 511 keys long, each key with a leaf "z" holding a value.
+    constexpr size_t kChain = 511;
+    Key root;
+    Key* key = &root;
+    for (size_t level = 0; level < kChain; ++level) {
+        key = key->AddSubkey("a");
+        key->AddSubkey("z")->SetValue("v", REG_DWORD, "\x01\0\0\0"s);
+    }
+    std::string text(kRegeditHeader);
+    text += "\n\n";
+    AppendRegeditSections(root, "HKEY_CURRENT_USER", false, &text);
+    std::vector<TextSection> sections;
+    std::string error;
+    ASSERT_TRUE(ParseRegeditText(text, &sections, &error)) << error;
+    ASSERT_EQ(sections.size(), 2 * kChain);
+    // The chain down, then the leaves from the deepest up.
+    for (size_t i = 0; i < kChain; ++i) {
+        EXPECT_EQ(sections[i].path.size(), i + 2);
+        EXPECT_EQ(sections[i].path.back(), "a");
+        EXPECT_TRUE(sections[i].values.empty());
+        const TextSection& leaf = sections[kChain + i];
+        EXPECT_EQ(leaf.path.size(), kChain - i + 2);
+        EXPECT_EQ(leaf.path.back(), "z");
+        EXPECT_EQ(leaf.values.size(), 1u);
+    }
+}
+
 TEST(RegeditText, WritesTheRegedit4FormsOfEachType) {
     EXPECT_EQ(FormatValueLine({"Text", REG_SZ, "say \"hi\" C:\\dir\0"s}),
               R"("Text"="say \"hi\" C:\\dir")");

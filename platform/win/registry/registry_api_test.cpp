@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tevo/testing/temp_dir.h"
@@ -118,6 +119,45 @@ TEST(RegistryKeys, OpenMissingAndBadNames) {
     EXPECT_EQ(Create(HKEY_LOCAL_MACHINE, std::string(255, 'k').c_str(), &key), ERROR_SUCCESS);
     EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(0x1234), "x", 0, KEY_READ, key.out()),
               ERROR_INVALID_HANDLE);
+}
+
+// "k\k\...": `levels` key names.
+std::string Levels(size_t levels) {
+    std::string path;
+    for (size_t i = 0; i < levels; ++i) {
+        path += i == 0 ? "k" : "\\k";
+    }
+    return path;
+}
+
+TEST(RegistryKeys, KeysAreAtMost512LevelsDeep) {
+    Key key;
+    EXPECT_EQ(Create(HKEY_CURRENT_USER, Levels(513).c_str(), &key), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, Levels(513).c_str(), key.out()),
+              ERROR_INVALID_PARAMETER);
+    const std::string narrow = Levels(513);
+    const std::wstring wide(narrow.begin(), narrow.end());
+    EXPECT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, wide.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, key.out(), nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(HiveText("HKCU.reg"), "");  // nothing was created
+
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, Levels(512).c_str(), &key), ERROR_SUCCESS);
+    Key below;
+    EXPECT_EQ(Create(key, "one more", &below), ERROR_INVALID_PARAMETER);
+    // The depth counts from the hive's root, also through a handle below it.
+    Key middle;
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_CURRENT_USER, Levels(500).c_str(), 0, KEY_ALL_ACCESS, middle.out()),
+        ERROR_SUCCESS);
+    EXPECT_EQ(Create(middle, (Levels(12) + "\\x").c_str(), &below), ERROR_INVALID_PARAMETER);
+    DWORD disposition = 0;
+    EXPECT_EQ(Create(middle, Levels(12).c_str(), &below, &disposition), ERROR_SUCCESS);
+    EXPECT_EQ(disposition, REG_OPENED_EXISTING_KEY);
+    // HKEY_CLASSES_ROOT is two levels down in HKEY_LOCAL_MACHINE.
+    Key classes;
+    EXPECT_EQ(Create(HKEY_CLASSES_ROOT, Levels(511).c_str(), &classes), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Create(HKEY_CLASSES_ROOT, Levels(510).c_str(), &classes), ERROR_SUCCESS);
 }
 
 TEST(RegistryKeys, PredefinedKeysHaveTheirWindowsNumbersAndClassesRootIsAView) {
@@ -547,6 +587,66 @@ TEST(RegistryTextIo, ExportDeleteImportGivesTheSameKeys) {
               ERROR_SUCCESS);
     ASSERT_EQ(GetA(ext, nullptr, &type, &data), ERROR_SUCCESS);
     EXPECT_EQ(data, "File\0"s);
+}
+
+TEST(RegistryTextIo, ImportRefusesKeysBeyondTheLimits) {
+    Key key;
+    ASSERT_EQ(Create(HKEY_CURRENT_USER, "Software\\Keep", &key), ERROR_SUCCESS);
+    const std::string user = HiveText("HKCU.reg");
+    const std::string machine = HiveText("HKLM.reg");
+    std::string problem;
+    EXPECT_EQ(tevo::win::ImportRegistryText(
+                  "REGEDIT4\n[HKCU\\Software\\Keep]\n\"a\"=\"1\"\n[HKCU\\" + Levels(513) + "]\n",
+                  "", &problem),
+              ERROR_BADDB);
+    EXPECT_EQ(problem, "line 4: the key is more than 512 levels deep");
+    EXPECT_EQ(tevo::win::ImportRegistryText(
+                  "REGEDIT4\n[HKCU\\Software\\" + std::string(256, 'n') + "]\n", "", &problem),
+              ERROR_BADDB);
+    EXPECT_EQ(problem, "line 2: a key name is longer than 255 characters");
+    // HKEY_CLASSES_ROOT is two levels down in HKEY_LOCAL_MACHINE.
+    EXPECT_EQ(tevo::win::ImportRegistryText(
+                  "REGEDIT4\n\n[HKEY_CLASSES_ROOT\\" + Levels(511) + "]\n@=\"x\"\n", "", &problem),
+              ERROR_BADDB);
+    EXPECT_EQ(problem, "line 3: the key is more than 512 levels deep");
+    EXPECT_EQ(HiveText("HKCU.reg"), user);
+    EXPECT_EQ(HiveText("HKLM.reg"), machine);
+
+    EXPECT_EQ(
+        tevo::win::ImportRegistryText("REGEDIT4\n[HKCR\\" + Levels(510) + "]\n", "", &problem),
+        ERROR_SUCCESS);
+    EXPECT_EQ(
+        tevo::win::ImportRegistryText("REGEDIT4\n[HKCU\\" + Levels(512) + "]\n", "", &problem),
+        ERROR_SUCCESS);
+}
+
+TEST(RegistryTextIo, FailuresSayWhere) {
+    std::string problem;
+    EXPECT_EQ(tevo::win::ImportRegistryText("REGEDIT4\n[HKCU\\Software\\Keep]\n\"a\"=\"1\"\n"
+                                            "\"b\"=dword:nothex\n",
+                                            "settings.reg", &problem),
+              ERROR_BADDB);
+    EXPECT_EQ(problem, "settings.reg, line 4: bad value data");
+    EXPECT_EQ(tevo::win::ImportRegistryText("REGEDIT4\n\n[HKCU\\Software]\n[HKEY_USERS\\x]\n", "",
+                                            &problem),
+              ERROR_BADKEY);
+    EXPECT_EQ(problem, "line 4: unknown root key HKEY_USERS");
+
+    // A damaged hive: the API calls and the import name the hive's file and line.
+    const auto hive = tevo::testing::WriteFile(tevo::win::RegistryDirectory() / "HKCU.reg",
+                                               "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software]\n"
+                                               "\"v\"=\"1\"\n\n[HKEY_CURRENT_USER\\Software\n");
+    const std::string where = hive.string() + ", line 6: a key name must be enclosed in [ ]";
+    Key key;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, key.out()), ERROR_BADDB);
+    EXPECT_EQ(tevo::win::LastRegistryDamage(), where);
+    EXPECT_EQ(tevo::win::ImportRegistryText("REGEDIT4\n[HKCU\\Software]\n", "", &problem),
+              ERROR_BADDB);
+    EXPECT_EQ(problem, where);
+    // Another thread's failure is its own.
+    std::string seen_by_other = "unset";
+    std::thread([&] { seen_by_other = tevo::win::LastRegistryDamage(); }).join();
+    EXPECT_EQ(seen_by_other, "");
 }
 
 TEST(RegistryTextIo, BadImportsChangeNothing) {

@@ -1,6 +1,5 @@
 #include "registry_operations.h"
 
-#include <algorithm>
 #include <iterator>
 
 #include "hive_file.h"
@@ -21,7 +20,6 @@ constexpr REGSAM kGenericRead = 0x80000000;
 // Any of these lets a handle delete below its key.
 constexpr REGSAM kDeleteRights = kDelete | KEY_SET_VALUE | KEY_CREATE_SUB_KEY;
 
-constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
 
 REGSAM MapAccess(REGSAM access) {
@@ -37,12 +35,6 @@ REGSAM MapAccess(REGSAM access) {
         mapped |= KEY_WRITE;
     }
     return mapped;
-}
-
-size_t CharacterCount(std::string_view utf8) {
-    return static_cast<size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
-        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-    }));
 }
 
 bool HasLineBreak(std::string_view name) {
@@ -140,6 +132,12 @@ LONG OpenKey(HKEY parent, const std::string* subkey, REGSAM access, bool create,
     status = SplitKeyPath(subkey != nullptr ? *subkey : std::string(), &names);
     if (status != ERROR_SUCCESS) {
         return status;
+    }
+    // A key deeper than Windows allows cannot be created. Windows refuses a key name it
+    // cannot hold with ERROR_INVALID_PARAMETER (as for a name over 255 characters above),
+    // so a path below the deepest level gets the same code.
+    if (create && key.path.size() + names.size() > kMaxKeyDepth) {
+        return ERROR_INVALID_PARAMETER;
     }
     KeyPath opened = key;
     opened.access = MapAccess(access);

@@ -77,18 +77,34 @@ LONG ExportRegistryKey(HKEY key, std::string_view key_name, std::string* text) {
 }
 
 LONG ImportRegistryText(std::string_view text) {
+    std::string unused;
+    return ImportRegistryText(text, {}, &unused);
+}
+
+LONG ImportRegistryText(std::string_view text, std::string_view source, std::string* problem) {
+    problem->clear();
+    // Problems of the text are "line N: ..." and get the text's name in front.
+    const auto fail = [&](LONG status, const std::string& where) {
+        *problem = source.empty() ? where : std::string(source) + ", " + where;
+        return status;
+    };
+    std::string error;
     std::vector<TextSection> sections;
-    if (!registry::ParseRegeditText(text, &sections, nullptr)) {
-        return ERROR_BADDB;
+    // A copy of a hive of this registry must be whole; text written by people needs no
+    // end marker.
+    if ((registry::HasHiveHeader(text) && !registry::CheckHiveEnd(text, &error)) ||
+        !registry::ParseRegeditText(text, &sections, &error)) {
+        return fail(ERROR_BADDB, error);
     }
     // Every section is checked before anything changes.
     std::vector<ImportSection> by_hive[2];
     for (const TextSection& section : sections) {
+        const std::string line = "line " + std::to_string(section.line) + ": ";
         Hive hive = Hive::LocalMachine;
         ImportSection mapped;
         mapped.text = &section;
         if (!MapRoot(section.path.front(), &hive, &mapped.path)) {
-            return ERROR_BADKEY;
+            return fail(ERROR_BADKEY, line + "unknown root key " + section.path.front());
         }
         std::string below;
         for (size_t i = 1; i < section.path.size(); ++i) {
@@ -96,11 +112,16 @@ LONG ImportRegistryText(std::string_view text) {
         }
         std::vector<std::string> names;
         if (registry::SplitKeyPath(below, &names) != ERROR_SUCCESS) {
-            return ERROR_BADKEY;
+            return fail(ERROR_BADKEY, line + "a key name the registry cannot hold");
         }
         mapped.path.insert(mapped.path.end(), names.begin(), names.end());
+        // The parser held the path to the limit below its root name; HKEY_CLASSES_ROOT
+        // lies two levels down in its hive.
+        if (mapped.path.size() > registry::kMaxKeyDepth) {
+            return fail(ERROR_BADDB, line + "the key is more than 512 levels deep");
+        }
         if (section.remove && names.empty()) {
-            return ERROR_ACCESS_DENIED;  // a root key cannot be deleted
+            return fail(ERROR_ACCESS_DENIED, line + "a root key cannot be deleted");
         }
         by_hive[hive == Hive::LocalMachine ? 0 : 1].push_back(std::move(mapped));
     }
@@ -116,11 +137,18 @@ LONG ImportRegistryText(std::string_view text) {
                 changed = true;
                 return ERROR_SUCCESS;
             });
+        if (status == ERROR_BADDB) {
+            *problem = registry::LastHiveDamage();
+        }
         if (status != ERROR_SUCCESS) {
             return status;
         }
     }
     return ERROR_SUCCESS;
+}
+
+std::string LastRegistryDamage() {
+    return registry::LastHiveDamage();
 }
 
 }  // namespace tevo::win

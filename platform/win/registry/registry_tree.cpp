@@ -60,6 +60,14 @@ std::string FoldName(std::string_view name) {
     return WideToUtf8(wide);
 }
 
+size_t CharacterCount(std::string_view utf8) {
+    size_t count = 0;
+    for (const char c : utf8) {
+        count += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+    }
+    return count;
+}
+
 Key* Key::FindSubkey(std::string_view name) const {
     auto it = subkeys_.find(FoldName(name));
     return it == subkeys_.end() ? nullptr : it->second.get();

@@ -15,8 +15,18 @@
 
 namespace tevo::win::registry {
 
+// The limits of the key tree, as Windows has them: a key lies at most 512 levels below its
+// hive's root (HKEY_LOCAL_MACHINE\SOFTWARE is level 1), and a key name is at most 255
+// characters long. Keeping every tree within them also bounds the recursion of Key's
+// destructor.
+inline constexpr size_t kMaxKeyDepth = 512;
+inline constexpr size_t kMaxKeyNameLength = 255;
+
 // The form of a name used for comparison: upper case, as the registry compares names.
 std::string FoldName(std::string_view name);
+
+// The number of characters (code points) in UTF-8 text.
+size_t CharacterCount(std::string_view utf8);
 
 struct Value {
     std::string name;  // empty for the default value

@@ -1,12 +1,19 @@
 #include "reg_commands.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iostream>
 #include <sstream>
+#include <string>
 #include <vector>
 
 namespace tevo::regtool {
@@ -20,6 +27,9 @@ constexpr const char* kCanceled = "The operation was canceled by the user.";
 constexpr const char* kFileError =
     "ERROR: Error opening the file. There may be a disk or file system error.";
 constexpr const char* kDefaultName = "(Default)";
+// The largest file reg imports: far more than any registry text people write, and small
+// enough that reading and parsing it never exhausts memory.
+constexpr std::uintmax_t kMaxImportBytes = std::uintmax_t{64} << 20;
 
 struct ValueData {
     std::string name;
@@ -67,6 +77,13 @@ std::string ErrorText(LONG status) {
 
 int Fail(Console& console, LONG status) {
     console.err << ErrorText(status) << "\n";
+    // The Windows text names no place; the damaged hive's file and line follow it.
+    if (status == ERROR_BADDB) {
+        const std::string damage = tevo::win::LastRegistryDamage();
+        if (!damage.empty()) {
+            console.err << damage << "\n";
+        }
+    }
     return 1;
 }
 
@@ -654,19 +671,75 @@ int Export(const CommandLine& command, Console& console) {
     return Succeeded(console);
 }
 
-int Import(const CommandLine& command, Console& console) {
-    std::ifstream in(command.arguments[0], std::ios::binary);
-    std::ostringstream text;
-    if (in.is_open()) {
-        text << in.rdbuf();
+// Reads the open file to import, if it is a regular file of at most kMaxImportBytes: a
+// device or a pipe may never end, and a larger file is no registry text anyone meant.
+// Says why it refuses in `problem`.
+bool ReadImportFile(int fd, const std::string& file, std::string* text, std::string* problem) {
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) {
+        return false;
     }
-    if (!in.is_open() || in.bad()) {
+    if (!S_ISREG(status.st_mode)) {
+        *problem = file + ": not a regular file";
+        return false;
+    }
+    const std::string too_large = file + ": larger than the 64 MiB (" +
+                                  std::to_string(kMaxImportBytes) + " bytes) that reg imports";
+    if (static_cast<std::uintmax_t>(status.st_size) > kMaxImportBytes) {
+        *problem = too_large;
+        return false;
+    }
+    text->reserve(static_cast<size_t>(status.st_size));
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return n == 0;
+        }
+        text->append(buffer, static_cast<size_t>(n));
+        if (text->size() > kMaxImportBytes) {  // grown since fstat
+            *problem = too_large;
+            return false;
+        }
+    }
+}
+
+// Opens and reads the file to import; false when it cannot, with the reason in `problem`
+// when there is more to say than that.
+bool ReadImportFile(const std::string& file, std::string* text, std::string* problem) {
+    text->clear();
+    problem->clear();
+    // O_NONBLOCK keeps the open of a pipe from waiting for a writer; regular files
+    // ignore it.
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        return false;
+    }
+    const bool read = ReadImportFile(fd, file, text, problem);
+    ::close(fd);
+    return read;
+}
+
+int Import(const CommandLine& command, Console& console) {
+    const std::string& file = command.arguments[0];
+    std::string text;
+    std::string problem;
+    if (!ReadImportFile(file, &text, &problem)) {
         console.err << kFileError << "\n";
+        if (!problem.empty()) {
+            console.err << problem << "\n";
+        }
         return 1;
     }
-    const LONG status = tevo::win::ImportRegistryText(text.str());
+    const LONG status = tevo::win::ImportRegistryText(text, file, &problem);
     if (status != ERROR_SUCCESS) {
         console.err << "ERROR: Error accessing the registry.\n";
+        if (!problem.empty()) {
+            console.err << problem << "\n";
+        }
         return 1;
     }
     return Succeeded(console);

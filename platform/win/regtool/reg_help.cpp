@@ -126,6 +126,8 @@ const char* OperationHelp(Operation operation) {
         "  FileName  The name of the disk file to import (REGEDIT4 "
         "text).\n"
         "\n"
+        "The file must be a regular file of at most 64 MiB.\n"
+        "\n"
         "Examples:\n"
         "\n"
         "  REG IMPORT Example.reg\n"

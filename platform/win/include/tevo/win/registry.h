@@ -7,6 +7,8 @@
 // replaces the file atomically; readers take a shared lock. Nothing is cached between
 // calls, so several processes share one registry and a crash never leaves a damaged hive.
 // A hive file that cannot be parsed is reported as ERROR_BADDB and never overwritten.
+// Keys are at most 512 levels below their hive's root and a key name at most 255
+// characters, as on Windows; a hive beyond that is damaged too.
 //
 // Text: names and string data are stored in the ANSI code page, which is UTF-8 here; the
 // ...A functions pass them through unchanged, the ...W functions convert them through the
@@ -202,8 +204,18 @@ LONG ExportRegistryKey(HKEY key, std::string_view key_name, std::string* text);
 
 // Applies REGEDIT4 text to the registry, as importing a .reg file does: sections create
 // keys and set values, "[-KEY]" deletes a key tree and "name"=- a value. The text is
-// checked whole before anything changes: bad syntax gives ERROR_BADDB and changes
-// nothing. Each hive is changed in one step.
+// checked whole before anything changes: bad syntax or a key the registry cannot hold
+// (deeper than 512 levels, a name longer than 255 characters) gives ERROR_BADDB, an
+// unknown root key ERROR_BADKEY, and changes nothing. Each hive is changed in one step.
 LONG ImportRegistryText(std::string_view text);
+// The same, and on failure `problem` says where: "<source>, line 3: bad value data" for the
+// text (named `source`; "line 3: ..." when that is empty), "<hive file>, line 7: ..." for a
+// damaged hive; empty when nothing more is known.
+LONG ImportRegistryText(std::string_view text, std::string_view source, std::string* problem);
+
+// Where the last call of this thread that failed with ERROR_BADDB because of a damaged
+// hive found the damage: "<hive file>, line 7: a key name must be enclosed in [ ]". Calls
+// that succeed leave it as it is, so read it right after the failure.
+std::string LastRegistryDamage();
 
 }  // namespace tevo::win
