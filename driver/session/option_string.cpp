@@ -4,6 +4,27 @@
 
 namespace tevo::driver {
 
+namespace {
+
+// The name of a pair: what stands before the "=" without blanks and commas around it, and
+// of that only the part after its last comma (an earlier item without "=" is skipped, as
+// trailing text without "=" is).
+std::string_view StripAroundName(std::string_view name) {
+    constexpr std::string_view kAround = ", \t\n\r";
+    const size_t last = name.find_last_not_of(kAround);
+    if (last == std::string_view::npos) {
+        return {};
+    }
+    name = name.substr(0, last + 1);
+    const size_t last_comma = name.rfind(',');
+    if (last_comma != std::string_view::npos) {
+        name.remove_prefix(last_comma + 1);
+    }
+    return name.substr(name.find_first_not_of(kAround));
+}
+
+}  // namespace
+
 std::vector<std::pair<std::string, std::string>> SplitOptionString(std::string_view options) {
     std::vector<std::pair<std::string, std::string>> pairs;
     std::string_view rest = options;
@@ -12,14 +33,16 @@ std::vector<std::pair<std::string, std::string>> SplitOptionString(std::string_v
         if (equals == std::string_view::npos) {
             break;
         }
-        std::string name(rest.substr(0, equals));
-        std::string_view after = rest.substr(equals + 1);
+        const std::string_view name = StripAroundName(rest.substr(0, equals));
+        const std::string_view after = rest.substr(equals + 1);
         const size_t comma = after.find(',');
+        const std::string_view value = after.substr(0, comma);
+        if (!name.empty()) {
+            pairs.emplace_back(std::string(name), std::string(value));
+        }
         if (comma == std::string_view::npos) {
-            pairs.emplace_back(std::move(name), std::string(after));
             break;
         }
-        pairs.emplace_back(std::move(name), std::string(after.substr(0, comma)));
         rest = after.substr(comma + 1);
     }
     return pairs;

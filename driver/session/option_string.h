@@ -13,8 +13,17 @@
 namespace tevo::driver {
 
 // Splits as the driver reads the string: the name runs to the first "=", the value to the
-// next "," (or the end, which makes it the last pair). A comma before the "=" stays part of
-// the name, a value never holds a comma, and trailing text without "=" is ignored.
+// next "," (or the end, which makes it the last pair). An item without "=" is skipped, so
+// the name is the text after the last comma before the "=", with blanks, tabs, LFs and CRs
+// around it stripped: empty items (",,", ", ,") and stray words ("junk,") neither stick to
+// the next name nor hide it, and a pair whose name is then empty ("=x") is skipped. A value
+// never holds a comma, and trailing text without "=" is ignored. Values are returned as
+// given.
+//
+// The driver accepts any name: the known ones (Cache, InterchangeCheck, QueryInstrStatus,
+// RangeCheck, RecordCoercions, Simulate, DriverSetup, DriverTimeout, in any letter case)
+// take effect, and every other name is accepted without effect, so a misspelt option is not
+// reported.
 std::vector<std::pair<std::string, std::string>> SplitOptionString(std::string_view options);
 
 // Leading and trailing blanks, tabs, LFs and CRs removed, ASCII letters lower-cased.

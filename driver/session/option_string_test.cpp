@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "testing/driver_test_support.h"
+
 namespace tevo::driver {
 namespace {
 
@@ -10,15 +12,45 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 TEST(OptionString, SplitsAtEqualsAndCommas) {
     EXPECT_EQ(SplitOptionString("Simulate=true, Cache = false"),
-              (Pairs{{"Simulate", "true"}, {" Cache ", " false"}}));
-    // A comma before the "=" stays in the name; text without "=" at the end is ignored.
+              (Pairs{{"Simulate", "true"}, {"Cache", " false"}}));
+    // Text without "=" is an item of its own and skipped, at the end or before a pair.
     EXPECT_EQ(SplitOptionString("DriverSetup=Model:KLC, trailing words"),
               (Pairs{{"DriverSetup", "Model:KLC"}}));
-    EXPECT_EQ(SplitOptionString("a,b=1"), (Pairs{{"a,b", "1"}}));
+    EXPECT_EQ(SplitOptionString("a,b=1"), (Pairs{{"b", "1"}}));
+    EXPECT_EQ(SplitOptionString("Cache=true, junk words, Simulate=true"),
+              (Pairs{{"Cache", "true"}, {"Simulate", "true"}}));
     // A value never holds a comma; an "=" inside a value is part of it.
     EXPECT_EQ(SplitOptionString("x=1=2,y="), (Pairs{{"x", "1=2"}, {"y", ""}}));
     EXPECT_TRUE(SplitOptionString("").empty());
     EXPECT_TRUE(SplitOptionString("no pairs here").empty());
+}
+
+TEST(OptionString, EmptyItemsNeitherStickToNorHideTheNextName) {
+    EXPECT_EQ(SplitOptionString("Cache=true,,Simulate=true"),
+              (Pairs{{"Cache", "true"}, {"Simulate", "true"}}));
+    EXPECT_EQ(SplitOptionString(",Simulate=true"), (Pairs{{"Simulate", "true"}}));
+    EXPECT_EQ(SplitOptionString("Cache=false, ,\t,\r\n, Simulate =true"),
+              (Pairs{{"Cache", "false"}, {"Simulate", "true"}}));
+    // A comma between name and "=" is an empty item too.
+    EXPECT_EQ(SplitOptionString("Simulate,=true"), (Pairs{{"Simulate", "true"}}));
+    // Pairs without a name are skipped; what follows them still counts.
+    EXPECT_EQ(SplitOptionString("=x,, =,Simulate=true"), (Pairs{{"Simulate", "true"}}));
+    EXPECT_TRUE(SplitOptionString(",,,").empty());
+}
+
+// What the stray comma used to cost: the driver took ",simulate" for an unknown name and
+// opened the instrument instead of simulating.
+TEST(OptionString, DoubledCommaBeforeSimulateStillSimulates) {
+    auto driver = testing::NewDriver();
+    // No instrument answers at this address: only a simulated session opens.
+    ASSERT_EQ(driver->Initialize(testing::Bstr(L"GPIB0::20::INSTR").Get(), VARIANT_FALSE,
+                                 VARIANT_FALSE, testing::Bstr(L"Cache=true,,Simulate=true").Get()),
+              S_OK);
+    auto operation = testing::As<IIviDriverOperation>(driver.Get());
+    VARIANT_BOOL simulate = VARIANT_FALSE;
+    ASSERT_EQ(operation->get_Simulate(&simulate), S_OK);
+    EXPECT_EQ(simulate, VARIANT_TRUE);
+    EXPECT_EQ(driver->Close(), S_OK);
 }
 
 TEST(OptionString, NormalizingTrimsBlanksAndLowersCase) {

@@ -59,8 +59,14 @@ HRESULT GetString(const std::wstring& field, BSTR* out) {
     return *out == nullptr ? E_OUTOFMEMORY : S_OK;
 }
 
-HRESULT SetString(std::wstring& field, BSTR value) {
+HRESULT SetString(std::wstring& field, BSTR value, std::string_view property, TextKind kind) {
     std::wstring copy = ToWide(value);
+    const std::wstring problem = StoredTextProblem(copy, kind);
+    if (!problem.empty()) {
+        // Property names are ASCII.
+        return Fail(kInvalidValue,
+                    std::wstring(property.begin(), property.end()) + L": " + problem + L".");
+    }
     const StateLock lock(StateMutex());
     field = std::move(copy);
     return S_OK;

@@ -14,6 +14,8 @@
 #include "tevo/com/errorinfo.h"
 #include "tevo/com/holders.h"
 
+#include "stored_text.h"
+
 namespace tevo::ivi::config {
 
 // One lock for all the server's state. Calls are short and never wait for anything else
@@ -111,6 +113,9 @@ tevo::com::ComPtr<T> MakeObject(Args&&... args) {
 
 // ---- Error reporting ----
 
+// IVI-3.2 Invalid Value: a property value the server cannot take.
+inline constexpr HRESULT kInvalidValue = static_cast<HRESULT>(0x80047010u);
+
 // Sets the thread's error info to "IviConfigServer.IviConfigStore.1: <text>" and returns hr.
 HRESULT Fail(HRESULT hr, std::wstring_view text);
 // "<operation> failed. <detail>"
@@ -121,7 +126,9 @@ HRESULT Succeed();
 // ---- Property helpers (each takes the state lock) ----
 
 HRESULT GetString(const std::wstring& field, BSTR* out);
-HRESULT SetString(std::wstring& field, BSTR value);
+// Refuses (Invalid Value, with error info naming `property`) text the store cannot hold as
+// `kind`, leaving the field as it was.
+HRESULT SetString(std::wstring& field, BSTR value, std::string_view property, TextKind kind);
 HRESULT GetBool(const bool& field, VARIANT_BOOL* out);
 HRESULT SetBool(bool& field, VARIANT_BOOL value);
 HRESULT GetLong(const LONG& field, LONG* out);
@@ -145,13 +152,19 @@ inline std::wstring ToWide(BSTR value) {
 
 }  // namespace tevo::ivi::config
 
-#define TEVO_CONFIG_STRING_PROPERTY(Name, field)              \
-    HRESULT get_##Name(BSTR* pVal) override {                 \
-        return ::tevo::ivi::config::GetString(field, pVal);   \
-    }                                                         \
-    HRESULT put_##Name(BSTR newVal) override {                \
-        return ::tevo::ivi::config::SetString(field, newVal); \
+#define TEVO_CONFIG_TEXT_PROPERTY(Name, field, kind)                       \
+    HRESULT get_##Name(BSTR* pVal) override {                              \
+        return ::tevo::ivi::config::GetString(field, pVal);                \
+    }                                                                      \
+    HRESULT put_##Name(BSTR newVal) override {                             \
+        return ::tevo::ivi::config::SetString(field, newVal, #Name, kind); \
     }
+// A text property: descriptions, values, paths.
+#define TEVO_CONFIG_STRING_PROPERTY(Name, field) \
+    TEVO_CONFIG_TEXT_PROPERTY(Name, field, ::tevo::ivi::config::TextKind::kFreeText)
+// A name or other key: no control characters.
+#define TEVO_CONFIG_NAME_PROPERTY(Name, field) \
+    TEVO_CONFIG_TEXT_PROPERTY(Name, field, ::tevo::ivi::config::TextKind::kName)
 #define TEVO_CONFIG_BOOL_PROPERTY(Name, field)              \
     HRESULT get_##Name(VARIANT_BOOL* pVal) override {       \
         return ::tevo::ivi::config::GetBool(field, pVal);   \

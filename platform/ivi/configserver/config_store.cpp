@@ -26,6 +26,21 @@ std::wstring ProcessDefault() {
     return value == nullptr ? std::wstring() : tevo::win::Utf8ToWide(value);
 }
 
+// The whole file; false when it cannot be opened or a read fails (the stream library
+// reports some read errors by throwing, which must not escape a COM method).
+bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes) {
+    try {
+        std::ifstream in(path, std::ios::binary);
+        if (!in) {
+            return false;
+        }
+        bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        return !in.bad();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 }  // namespace
 
 bool MasterStorePath(std::wstring* path) {
@@ -175,12 +190,16 @@ HRESULT ConfigStoreObject::Deserialize(BSTR Location) {
         actual_location = location;
         return Succeed();
     }
-    std::ifstream in(resolved.path, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    if (resolved.exists && !fs::is_regular_file(resolved.path, ec)) {
+        return FailOperation(E_IVICONFIG_DESERIALIZE_FAILED, L"Deserialize",
+                             L"'" + location + L"' is not a file.");
+    }
+    std::string bytes;
+    if (!ReadWholeFile(resolved.path, &bytes)) {
         return FailOperation(E_IVICONFIG_DESERIALIZE_FAILED, L"Deserialize",
                              L"The file '" + location + L"' cannot be read.");
     }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     std::wstring error;
     if (!ReadStoreXml(bytes, *this, &error) || !ValidateStore(*this, &error)) {
         Clear();

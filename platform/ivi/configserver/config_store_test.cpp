@@ -2,7 +2,9 @@
 // loading a hand-written store, changing it, saving and reloading, lookups and errors.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "tevo/IviConfigServer.h"
 #include "tevo/com/activation.h"
@@ -71,6 +73,24 @@ class ConfigStoreTest : public ::testing::Test {
                                    store.ReleaseAndGetVoidAddressOf()),
                   S_OK);
         return store;
+    }
+    template <class T>
+    static ComPtr<T> Create(const wchar_t* progid, const IID& iid) {
+        CLSID clsid{};
+        EXPECT_EQ(CLSIDFromProgID(progid, &clsid), S_OK);
+        ComPtr<T> object;
+        EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, iid,
+                                   object.ReleaseAndGetVoidAddressOf()),
+                  S_OK);
+        return object;
+    }
+    // Deserialize of a file that must fail; the error text.
+    std::string LoadFailure(const std::string& name, const std::string& bytes) {
+        const auto file = tevo::testing::WriteFile(dir_ / name, bytes).string();
+        auto store = NewStore();
+        const Bstr location = Bstr::FromUtf8(file);
+        EXPECT_EQ(store->Deserialize(location.Get()), E_IVICONFIG_DESERIALIZE_FAILED) << name;
+        return ErrorText();
     }
     static ComPtr<IIviConfigStore> Load(const std::string& path) {
         auto store = NewStore();
@@ -313,6 +333,123 @@ TEST_F(ConfigStoreTest, MasterStoreOfAFreshRootIsEmptyAndLivesInTheIviDataDirect
     auto other = NewStore();
     const Bstr missing = Bstr::FromUtf8((dir_ / "missing.xml").string());
     EXPECT_EQ(other->Deserialize(missing.Get()), E_IVICONFIG_DESERIALIZE_FAILED);
+}
+
+constexpr HRESULT kInvalidValue = static_cast<HRESULT>(0x80047010u);
+
+// Text XML 1.0 cannot hold: C0 controls other than tab, LF and CR, U+FFFE/U+FFFF, and wide
+// values that are no Unicode character (which would be written as U+FFFD).
+TEST_F(ConfigStoreTest, TextTheStoreFileCannotHoldIsRefusedWhenSet) {
+    auto asset =
+        Create<IIviHardwareAsset>(L"IviConfigServer.IviHardwareAsset", IID_IIviHardwareAsset);
+    ASSERT_EQ(asset->put_Name(Bstr(L"Bench").Get()), S_OK);
+    const std::wstring description = L"two\nlines,\ta tab\r\nand U+FFFD \uFFFD";
+    ASSERT_EQ(asset->put_Description(Bstr(description).Get()), S_OK);
+
+    EXPECT_EQ(asset->put_Name(Bstr(L"A\x01"
+                                   L"B")
+                                  .Get()),
+              kInvalidValue);
+    const std::string message = ErrorText();
+    EXPECT_NE(message.find("Name: U+0001 at position 2 is a control character"), std::string::npos)
+        << message;
+    // Names take no control characters at all, not even those XML allows.
+    for (const wchar_t* name : {L"A\tB", L"A\nB", L"A\rB", L"\x1F"}) {
+        EXPECT_EQ(asset->put_Name(Bstr(name).Get()), kInvalidValue);
+    }
+    for (const wchar_t* text : {L"bell\x07", L"\x1B[1m", L"\xFFFE", L"\xFFFF"}) {
+        EXPECT_EQ(asset->put_Description(Bstr(text).Get()), kInvalidValue);
+        EXPECT_EQ(asset->put_IOResourceDescriptor(Bstr(text).Get()), kInvalidValue);
+    }
+    // A lone surrogate and a value beyond U+10FFFF: both would reach the file as U+FFFD.
+    for (const wchar_t bad : {static_cast<wchar_t>(0xD800), static_cast<wchar_t>(0x110000)}) {
+        const std::wstring text = std::wstring(L"A") + bad;
+        EXPECT_EQ(asset->put_Name(Bstr(text).Get()), kInvalidValue);
+        EXPECT_NE(ErrorText().find("is not a Unicode character"), std::string::npos);
+        EXPECT_EQ(asset->put_Description(Bstr(text).Get()), kInvalidValue);
+    }
+    // A refused value leaves the property as it was.
+    EXPECT_EQ(Str([&](BSTR* t) { return asset->get_Name(t); }), "Bench");
+    Bstr kept;
+    ASSERT_EQ(asset->get_Description(&kept), S_OK);
+    EXPECT_EQ(kept.ToWide(), description);
+
+    // The other keys are names as well; free text elsewhere follows the XML rule.
+    auto physical =
+        Create<IIviPhysicalName>(L"IviConfigServer.IviPhysicalName", IID_IIviPhysicalName);
+    EXPECT_EQ(physical->put_RCName(Bstr(L"Tr\tace").Get()), kInvalidValue);
+    auto virtual_name =
+        Create<IIviVirtualName>(L"IviConfigServer.IviVirtualName", IID_IIviVirtualName);
+    EXPECT_EQ(virtual_name->put_MapTo(Bstr(L"TRACE\n1").Get()), kInvalidValue);
+    auto api = Create<IIviPublishedAPI>(L"IviConfigServer.IviPublishedAPI", IID_IIviPublishedAPI);
+    EXPECT_EQ(api->put_Type(Bstr(L"IVI\x02"
+                                 L"COM")
+                                .Get()),
+              kInvalidValue);
+    auto component = Create<IIviString>(L"IviConfigServer.IviString", IID_IIviString);
+    EXPECT_EQ(component->put_Name(Bstr(L"Key\x03").Get()), kInvalidValue);
+    EXPECT_EQ(component->put_Value(Bstr(L"\x04").Get()), kInvalidValue);
+    EXPECT_EQ(component->put_Value(Bstr(L"multi\nline").Get()), S_OK);
+
+    // What was accepted is written as XML can read it back: no character references.
+    auto store = NewStore();
+    ComPtr<IIviHardwareAssetCollection> assets;
+    ASSERT_EQ(store->get_HardwareAssets(&assets), S_OK);
+    ASSERT_EQ(assets->Add(asset.Get()), S_OK);
+    const Bstr saved = Bstr::FromUtf8((dir_ / "clean.xml").string());
+    ASSERT_EQ(store->Serialize(saved.Get()), S_OK);
+    EXPECT_EQ(tevo::testing::ReadFile(saved.ToUtf8()).find("&#"), std::string::npos);
+    auto reloaded = Load(saved.ToUtf8());
+    ComPtr<IIviHardwareAssetCollection> reloaded_assets;
+    ASSERT_EQ(reloaded->get_HardwareAssets(&reloaded_assets), S_OK);
+    ComPtr<IIviHardwareAsset> again;
+    ASSERT_EQ(reloaded_assets->get_Item(Position(1), &again), S_OK);
+    EXPECT_EQ(Str([&](BSTR* t) { return again->get_Name(t); }), "Bench");
+}
+
+TEST_F(ConfigStoreTest, StoreFileWithMalformedOrForbiddenTextIsRefused) {
+    auto with = [](std::string_view from, std::string_view to) {
+        std::string text = kHandWritten;
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    };
+    // Malformed UTF-8 would become U+FFFD, and two different names would collide.
+    std::string message = LoadFailure("bad-utf8-name.xml", with("BenchSA<", "Bench\xFFSA<"));
+    EXPECT_NE(message.find("<Name> is not valid UTF-8 (element <IviHardwareAsset>)"),
+              std::string::npos)
+        << message;
+    message = LoadFailure("bad-utf8-text.xml", with("A,B<", "A,\xC3<"));
+    EXPECT_NE(message.find("<SupportedInstrumentModels> is not valid UTF-8"), std::string::npos)
+        << message;
+    // Character references to characters XML 1.0 does not allow.
+    message = LoadFailure("reference.xml", with("<Description>driver", "<Description>dri&#1;ver"));
+    EXPECT_NE(message.find("<Description>: U+0001 at position 4 is a control character"),
+              std::string::npos)
+        << message;
+    message = LoadFailure("tab-name.xml", with(">Live<", ">Li&#9;ve<"));
+    EXPECT_NE(message.find("which names cannot hold"), std::string::npos) << message;
+
+    // The same characters in free text, where XML allows them, load.
+    const auto file = tevo::testing::WriteFile(
+        dir_ / "tab-text.xml", with("<Description>driver", "<Description>dri&#9;ver&#10;"));
+    auto store = Load(file.string());
+    ComPtr<IIviSoftwareModuleCollection> modules;
+    ASSERT_EQ(store->get_SoftwareModules(&modules), S_OK);
+    ComPtr<IIviSoftwareModule> module;
+    ASSERT_EQ(modules->get_Item(Position(1), &module), S_OK);
+    EXPECT_EQ(Str([&](BSTR* t) { return module->get_Description(t); }), "dri\tver\n");
+}
+
+TEST_F(ConfigStoreTest, FolderIsNeitherLoadedNorReplacedAsAStore) {
+    const auto folder = dir_ / "folder";
+    std::filesystem::create_directories(folder / "inside");
+    const Bstr location = Bstr::FromUtf8(folder.string());
+    auto store = NewStore();
+    EXPECT_EQ(store->Deserialize(location.Get()), E_IVICONFIG_DESERIALIZE_FAILED);
+    const std::string message = ErrorText();
+    EXPECT_NE(message.find("is not a file"), std::string::npos) << message;
+    EXPECT_EQ(store->Serialize(location.Get()), E_IVICONFIG_SERIALIZE_FAILED);
+    EXPECT_TRUE(std::filesystem::is_directory(folder / "inside"));
 }
 
 }  // namespace

@@ -7,14 +7,12 @@ namespace tevo::ivi::config {
 
 namespace {
 
-constexpr HRESULT kInvalidValue = static_cast<HRESULT>(0x80047010u);  // IVI-3.2 Invalid Value
-
 template <class Itf>
 class DataComponentObject : public ComObject<Itf>, public DataComponentState {
   public:
     explicit DataComponentObject(DataKind data_kind) : DataComponentState(data_kind) {}
 
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_STRING_PROPERTY(Description, description)
     TEVO_CONFIG_LONG_PROPERTY(HelpContextID, help_context_id)
     TEVO_CONFIG_STRING_PROPERTY(HelpFilePath, help_file_path)

@@ -36,10 +36,10 @@ struct GlobalMembership {
 // ---- Published API ----
 class PublishedApiObject final : public ComObject<IIviPublishedAPI>, public GlobalMembership {
   public:
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_LONG_PROPERTY(MajorVersion, major)
     TEVO_CONFIG_LONG_PROPERTY(MinorVersion, minor)
-    TEVO_CONFIG_STRING_PROPERTY(Type, type)
+    TEVO_CONFIG_NAME_PROPERTY(Type, type)
 
     std::wstring name;
     LONG major = 0;
@@ -53,7 +53,7 @@ class PublishedApiObject final : public ComObject<IIviPublishedAPI>, public Glob
 // ---- Physical names and ranges ----
 class PhysicalRangeObject final : public ComObject<IIviPhysicalRange> {
   public:
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_LONG_PROPERTY(Max, max)
     TEVO_CONFIG_LONG_PROPERTY(Min, min)
 
@@ -68,8 +68,8 @@ class PhysicalRangeObject final : public ComObject<IIviPhysicalRange> {
 class PhysicalNameObject final : public ComObject<IIviPhysicalName> {
   public:
     PhysicalNameObject();
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
-    TEVO_CONFIG_STRING_PROPERTY(RCName, rc_name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(RCName, rc_name)
     HRESULT get_PhysicalNames(IIviPhysicalNameCollection** pVal) override;
     HRESULT get_PhysicalRanges(IIviPhysicalRangeCollection** pVal) override;
 
@@ -85,7 +85,7 @@ class PhysicalNameObject final : public ComObject<IIviPhysicalName> {
 // ---- Virtual names and ranges ----
 class VirtualRangeObject final : public ComObject<IIviVirtualRange> {
   public:
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_LONG_PROPERTY(Max, max)
     TEVO_CONFIG_LONG_PROPERTY(Min, min)
     TEVO_CONFIG_LONG_PROPERTY(StartingPhysicalIndex, starting_physical_index)
@@ -102,8 +102,8 @@ class VirtualRangeObject final : public ComObject<IIviVirtualRange> {
 class VirtualNameObject final : public ComObject<IIviVirtualName> {
   public:
     VirtualNameObject();
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
-    TEVO_CONFIG_STRING_PROPERTY(MapTo, map_to)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(MapTo, map_to)
     HRESULT get_VirtualRanges(IIviVirtualRangeCollection** pVal) override;
 
     std::wstring name;
@@ -118,7 +118,7 @@ class VirtualNameObject final : public ComObject<IIviVirtualName> {
 class HardwareAssetObject final : public ComObject<IIviHardwareAsset>, public GlobalMembership {
   public:
     HardwareAssetObject();
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_STRING_PROPERTY(Description, description)
     HRESULT get_DataComponents(IIviDataComponentCollection** pVal) override;
     TEVO_CONFIG_STRING_PROPERTY(IOResourceDescriptor, io_resource_descriptor)
@@ -138,7 +138,7 @@ class HardwareAssetObject final : public ComObject<IIviHardwareAsset>, public Gl
 class SoftwareModuleObject final : public ComObject<IIviSoftwareModule2>, public GlobalMembership {
   public:
     SoftwareModuleObject();
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_STRING_PROPERTY(Description, description)
     HRESULT get_DataComponents(IIviDataComponentCollection** pVal) override;
     // This is a 64-bit process: ModulePath is ModulePath64, and setting it is not supported.
@@ -176,7 +176,7 @@ class SoftwareModuleObject final : public ComObject<IIviSoftwareModule2>, public
 class SessionObject final : public ComObject<IIviDriverSession>, public GlobalMembership {
   public:
     explicit SessionObject(bool driver_session);
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_STRING_PROPERTY(Description, description)
     HRESULT get_DataComponents(IIviDataComponentCollection** pVal) override;
     HRESULT get_HardwareAsset(IIviHardwareAsset** pVal) override;
@@ -226,7 +226,7 @@ class SessionObject final : public ComObject<IIviDriverSession>, public GlobalMe
 // ---- Logical name ----
 class LogicalNameObject final : public ComObject<IIviLogicalName>, public GlobalMembership {
   public:
-    TEVO_CONFIG_STRING_PROPERTY(Name, name)
+    TEVO_CONFIG_NAME_PROPERTY(Name, name)
     TEVO_CONFIG_STRING_PROPERTY(Description, description)
     HRESULT get_Session(IIviSession** pVal) override;
     HRESULT putref_Session(IIviSession* newVal) override;

@@ -1,7 +1,8 @@
 // Reading and writing the configuration-store XML. The writer emits the standard element
 // order, TAB indentation, 0/1 booleans and fresh p1, p2, ... ids; the reader accepts any
 // child order, true/false booleans and files without the newer module elements, resolves
-// idref against the global entries of the expected kind, and ignores unknown elements.
+// idref against the global entries of the expected kind, and ignores unknown elements. Text
+// that is not UTF-8, or that the store cannot hold (stored_text.h), fails the load.
 #include "store_xml.h"
 
 #include <pugixml.hpp>
@@ -15,6 +16,7 @@
 #include <sstream>
 
 #include "data_components.h"
+#include "stored_text.h"
 #include "tevo/win/text.h"
 
 namespace tevo::ivi::config {
@@ -275,15 +277,15 @@ class Reader {
             Throw("the root element is <" + std::string(root.name()) + ">, not <IviConfigStore>");
         }
         if (auto description = root.child("Description")) {
-            store_.description = Utf8ToWide(TextOf(description));
+            store_.description = String(root, "Description");
         }
         CheckIds(root);
         for (auto node : root.child("PublishedAPIs").children("IviPublishedAPI")) {
             auto api = MakeObject<PublishedApiObject>();
-            api->name = String(node, "Name");
+            api->name = NameText(node, "Name");
             api->major = Long(node, "MajorVersion");
             api->minor = Long(node, "MinorVersion");
-            api->type = String(node, "Type");
+            api->type = NameText(node, "Type");
             if (api->name.empty() || api->type.empty()) {
                 Throw("a published API without a name or type", node);
             }
@@ -300,7 +302,7 @@ class Reader {
         for (auto node : root.child("HardwareAssets").children("IviHardwareAsset")) {
             auto asset = MakeObject<HardwareAssetObject>();
             asset->name =
-                Name(node, static_cast<bool>(store_.hardware_assets->Find(String(node, "Name"))));
+                Name(node, static_cast<bool>(store_.hardware_assets->Find(NameText(node, "Name"))));
             asset->description = String(node, "Description");
             ReadDataComponents(node.child("DataComponents"), *asset->data_components.Get());
             asset->io_resource_descriptor = String(node, "IOResourceDescriptor");
@@ -330,7 +332,7 @@ class Reader {
         for (auto node : root.child("LogicalNames").children("IviLogicalName")) {
             auto logical = MakeObject<LogicalNameObject>();
             logical->name =
-                Name(node, static_cast<bool>(store_.logical_names->Find(String(node, "Name"))));
+                Name(node, static_cast<bool>(store_.logical_names->Find(NameText(node, "Name"))));
             logical->description = String(node, "Description");
             for (auto ref : node.children()) {
                 const std::string_view element = ref.name();
@@ -349,8 +351,11 @@ class Reader {
         std::string where;
         if (node) {
             where = " (element <" + std::string(node.name()) + ">";
-            if (auto name = node.child("Name")) {
-                where += " '" + TextOf(name) + "'";
+            // The entry's name, unless it is the text that cannot be read.
+            const std::string name = TextOf(node.child("Name"));
+            if (!name.empty() && tevo::win::IsValidUtf8(name) &&
+                StoredTextProblem(Utf8ToWide(name), TextKind::kName).empty()) {
+                where += " '" + name + "'";
             }
             where += ")";
         }
@@ -364,11 +369,27 @@ class Reader {
         }
         return text;
     }
-    static std::wstring String(pugi::xml_node parent, const char* name) {
-        return Utf8ToWide(TextOf(parent.child(name)));
+    // The text of a child element, refused when it is not UTF-8 (a parser does not check
+    // that, and each malformed sequence would turn into U+FFFD) or holds what the store
+    // cannot hold (character references such as &#1; decode to forbidden characters).
+    static std::wstring String(pugi::xml_node parent, const char* name,
+                               TextKind kind = TextKind::kFreeText) {
+        const std::string text = TextOf(parent.child(name));
+        if (!tevo::win::IsValidUtf8(text)) {
+            Throw(std::string("<") + name + "> is not valid UTF-8", parent);
+        }
+        std::wstring wide = Utf8ToWide(text);
+        const std::wstring problem = StoredTextProblem(wide, kind);
+        if (!problem.empty()) {
+            Throw(std::string("<") + name + ">: " + WideToUtf8(problem), parent);
+        }
+        return wide;
+    }
+    static std::wstring NameText(pugi::xml_node parent, const char* name) {
+        return String(parent, name, TextKind::kName);
     }
     static std::wstring Name(pugi::xml_node node, bool duplicate) {
-        std::wstring name = String(node, "Name");
+        std::wstring name = NameText(node, "Name");
         if (name.empty()) {
             Throw("an entry without a name", node);
         }
@@ -457,7 +478,7 @@ class Reader {
             }
             auto component = NewDataComponent(kind);
             DataComponentState& state = *StateOf(component.Get());
-            state.name = Name(node, static_cast<bool>(into.Find(String(node, "Name"))));
+            state.name = Name(node, static_cast<bool>(into.Find(NameText(node, "Name"))));
             const std::wstring type = String(node, "Type");
             if (!type.empty() && type != DataKindName(kind)) {
                 Throw("<Type> does not match the element", node);
@@ -503,12 +524,12 @@ class Reader {
     void ReadPhysicalNames(pugi::xml_node wrapper, PhysicalNameCollection& into) {
         for (auto node : wrapper.children("IviPhysicalName")) {
             auto name = MakeObject<PhysicalNameObject>();
-            name->name = String(node, "Name");
-            name->rc_name = String(node, "RCName");
+            name->name = NameText(node, "Name");
+            name->rc_name = NameText(node, "RCName");
             ReadPhysicalNames(node.child("PhysicalNames"), *name->children.Get());
             for (auto range_node : node.child("PhysicalRanges").children("IviPhysicalRange")) {
                 auto range = MakeObject<PhysicalRangeObject>();
-                range->name = String(range_node, "Name");
+                range->name = NameText(range_node, "Name");
                 range->max = Long(range_node, "Max");
                 range->min = Long(range_node, "Min");
                 name->ranges->Append(range.Get());
@@ -520,7 +541,7 @@ class Reader {
     void ReadModule(pugi::xml_node node) {
         auto module = MakeObject<SoftwareModuleObject>();
         module->name =
-            Name(node, static_cast<bool>(store_.software_modules->Find(String(node, "Name"))));
+            Name(node, static_cast<bool>(store_.software_modules->Find(NameText(node, "Name"))));
         module->description = String(node, "Description");
         ReadDataComponents(node.child("DataComponents"), *module->data_components.Get());
         module->module_path32 = String(node, "ModulePath");
@@ -543,7 +564,8 @@ class Reader {
 
     void ReadSession(pugi::xml_node node, bool driver_session) {
         auto session = MakeObject<SessionObject>(driver_session);
-        session->name = Name(node, static_cast<bool>(store_.sessions->Find(String(node, "Name"))));
+        session->name =
+            Name(node, static_cast<bool>(store_.sessions->Find(NameText(node, "Name"))));
         session->description = String(node, "Description");
         ReadDataComponents(node.child("DataComponents"), *session->data_components.Get());
         if (auto ref = node.child("IviHardwareAsset")) {
@@ -554,11 +576,11 @@ class Reader {
         }
         for (auto name_node : node.child("VirtualNames").children("IviVirtualName")) {
             auto name = MakeObject<VirtualNameObject>();
-            name->name = String(name_node, "Name");
-            name->map_to = String(name_node, "MapTo");
+            name->name = NameText(name_node, "Name");
+            name->map_to = NameText(name_node, "MapTo");
             for (auto range_node : name_node.child("VirtualRanges").children("IviVirtualRange")) {
                 auto range = MakeObject<VirtualRangeObject>();
-                range->name = String(range_node, "Name");
+                range->name = NameText(range_node, "Name");
                 range->max = Long(range_node, "Max");
                 range->min = Long(range_node, "Min");
                 range->starting_physical_index = Long(range_node, "StartingPhysicalIndex");

@@ -63,7 +63,8 @@ const std::map<std::string, std::string> kCommandHelp = {
      "Usage: ivi-config [--store FILE] add KIND NAME [OPTIONS] [--replace]\n"
      "KIND is hardware-asset, software-module, driver-session or logical-name; see\n"
      "'ivi-config add KIND --help'. An entry of that name is left exactly as it is unless\n"
-     "--replace is given, which removes it first.\n"},
+     "--replace is given, which removes it first. --physical-name, --published-api and\n"
+     "--virtual-name may be given more than once, every other option once.\n"},
     {"hardware-asset",
      "Usage: ivi-config add hardware-asset NAME --resource DESCRIPTOR [--description TEXT]\n"
      "       [--replace]\n"},
@@ -176,6 +177,11 @@ struct Options {
     }
 };
 
+// The options that may be given more than once; each of the others takes one value.
+bool MayRepeat(const std::string& key) {
+    return key == "physical-name" || key == "published-api" || key == "virtual-name";
+}
+
 Options ParseOptions(const std::vector<std::string>& args, std::size_t from,
                      const std::vector<std::string>& allowed) {
     Options options;
@@ -194,6 +200,9 @@ Options ParseOptions(const std::vector<std::string>& args, std::size_t from,
             }
             if (i + 1 >= args.size()) {
                 throw UsageError(arg + " needs a value");
+            }
+            if (!MayRepeat(key) && options.values.count(key) != 0) {
+                throw UsageError(arg + " is given twice");
             }
             options.values.emplace(key, args[++i]);
         } else if (options.name.empty()) {
@@ -842,6 +851,59 @@ class Tool {
     std::optional<StoreLock> lock_;
 };
 
+// Printable ASCII as it is, every other byte as \xNN: shows an argument that is not text.
+std::string Escaped(const std::string& bytes) {
+    std::string shown;
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            shown += c;
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\x%02X", byte);
+            shown += escape;
+        }
+    }
+    return shown;
+}
+
+// Every argument is stored or looked up as UTF-8 text; a malformed sequence would turn into
+// U+FFFD, so that different names would meet in one entry.
+void CheckArgumentsAreUtf8(const std::vector<std::string>& args) {
+    for (const auto& arg : args) {
+        if (!tevo::win::IsValidUtf8(arg)) {
+            throw UsageError("the argument '" + Escaped(arg) + "' is not valid UTF-8");
+        }
+    }
+}
+
+// Takes a leading "--store FILE" off the arguments: the file, or nothing for the master
+// store. FILE must not name a folder (a store is one file).
+std::optional<std::string> TakeStoreOption(std::vector<std::string>& args) {
+    std::optional<std::string> store_file;
+    while (!args.empty() && args[0] == "--store") {
+        if (store_file) {
+            throw UsageError("--store is given twice");
+        }
+        if (args.size() < 2 || args[1].empty()) {
+            throw UsageError("--store needs a FILE");
+        }
+        store_file = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    std::error_code error;
+    if (store_file && (std::filesystem::is_directory(*store_file, error) ||
+                       !std::filesystem::path(*store_file).has_filename())) {
+        throw UsageError("--store names a folder, not a store file: '" + *store_file + "'");
+    }
+    return store_file;
+}
+
+int ReportUsageError(const UsageError& error) {
+    std::cerr << "ivi-config: " << error.what() << "\nRun 'ivi-config --help' for usage.\n";
+    return 2;
+}
+
 bool WantsHelp(const std::vector<std::string>& args) {
     for (const auto& arg : args) {
         if (arg == "--help" || arg == "-h") {
@@ -856,9 +918,11 @@ bool WantsHelp(const std::vector<std::string>& args) {
 int Run(const std::vector<std::string>& all_args) {
     std::vector<std::string> args = all_args;
     std::optional<std::string> store_file;
-    if (args.size() >= 2 && args[0] == "--store") {
-        store_file = args[1];
-        args.erase(args.begin(), args.begin() + 2);
+    try {
+        CheckArgumentsAreUtf8(args);
+        store_file = TakeStoreOption(args);
+    } catch (const UsageError& error) {
+        return ReportUsageError(error);
     }
     if (args.empty() || args[0] == "--help" || args[0] == "-h") {
         std::cout << kProgramHelp;
@@ -880,8 +944,7 @@ int Run(const std::vector<std::string>& all_args) {
         Tool tool(store_file);
         code = tool.Execute(args);
     } catch (const UsageError& error) {
-        std::cerr << "ivi-config: " << error.what() << "\nRun 'ivi-config --help' for usage.\n";
-        code = 2;
+        code = ReportUsageError(error);
     } catch (const std::exception& error) {
         std::cerr << "ivi-config: " << error.what() << "\n";
         code = 1;

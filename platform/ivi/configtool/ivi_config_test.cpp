@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,85 @@ TEST(IviConfigTest, ConcurrentAddersLoseNothing) {
             EXPECT_NE(list.out.find(name + "\n"), std::string::npos) << name;
         }
     }
+}
+
+TEST(IviConfigTest, TextTheStoreCannotHoldIsRefusedAndNothingIsWritten) {
+    tevo::testing::TempDir dir;
+    const std::string store = (dir / "s.xml").string();
+    // An entry whose name is U+FFFD itself, well-formed.
+    ASSERT_EQ(Config({"--store", store, "add", "hardware-asset", "\xEF\xBF\xBD", "--resource",
+                      "GPIB0::1::INSTR"})
+                  .exit_code,
+              0);
+    const std::string before = tevo::testing::ReadFile(store);
+
+    auto run = Config(
+        {"--store", store, "add", "hardware-asset", std::string("A\x01") + "B", "--resource", "X"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find("U+0001 at position 2 is a control character, which names cannot hold"),
+              std::string::npos)
+        << run.err;
+    run = Config({"--store", store, "add", "hardware-asset", "B", "--resource", "X",
+                  "--description", "bell\x07"});
+    EXPECT_EQ(run.exit_code, 1);
+    EXPECT_NE(run.err.find("U+0007"), std::string::npos) << run.err;
+
+    // Malformed UTF-8 is a usage error; it must not reach, or remove, the U+FFFD entry.
+    run = Config({"--store", store, "add", "hardware-asset", "A\xFF", "--resource", "X"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("the argument 'A\\xFF' is not valid UTF-8"), std::string::npos)
+        << run.err;
+    run = Config({"--store", store, "remove", "hardware-asset", "\xFE"});
+    EXPECT_EQ(run.exit_code, 2);
+    run = Config({"--store", store, "add", "hardware-asset", "C", "--resource", "X",
+                  "--description", "caf\xE9"});
+    EXPECT_EQ(run.exit_code, 2);
+
+    EXPECT_EQ(tevo::testing::ReadFile(store), before);
+    EXPECT_EQ(Config({"--store", store, "list", "hardware-asset"}).out, "\xEF\xBF\xBD\n");
+}
+
+TEST(IviConfigTest, FolderAsStoreAndRepeatedOptionsAreUsageErrors) {
+    tevo::testing::TempDir dir;
+    const std::string folder = (dir / "folder").string();
+    std::filesystem::create_directories(folder);
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--store", folder, "list"},
+          {"--store", folder, "add", "hardware-asset", "A", "--resource", "X"},
+          {"--store", folder + "/", "list"}}) {
+        const auto run = Config(args);
+        EXPECT_EQ(run.exit_code, 2) << args.size();
+        EXPECT_EQ(run.err, "ivi-config: --store names a folder, not a store file: '" + args[1] +
+                               "'\nRun 'ivi-config --help' for usage.\n");
+    }
+    // Nothing was created beside the folder either (no lock file).
+    EXPECT_FALSE(std::filesystem::exists(folder + ".lock"));
+
+    const std::string store = (dir / "s.xml").string();
+    auto run = Config(
+        {"--store", store, "add", "hardware-asset", "A", "--resource", "X", "--resource", "Y"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("--resource is given twice"), std::string::npos) << run.err;
+    run = Config({"--store", store, "add", "logical-name", "L", "--session", "S", "--description",
+                  "a", "--description", "b"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("--description is given twice"), std::string::npos) << run.err;
+    run = Config({"--store", store, "--store", store, "list"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("--store is given twice"), std::string::npos) << run.err;
+    run = Config({"--store"});
+    EXPECT_EQ(run.exit_code, 2);
+    EXPECT_NE(run.err.find("--store needs a FILE"), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(store));
+
+    // The options meant to repeat still do.
+    ASSERT_EQ(
+        Config({"--store", store, "add", "software-module", "M", "--progid", "P", "--published-api",
+                "IviDriver:1.0:IVI-COM", "--published-api", "IviSpecAn:3.0:IVI-COM"})
+            .exit_code,
+        0);
+    EXPECT_EQ(Config({"--store", store, "list", "published-api"}).out,
+              "IviDriver 1.0 IVI-COM\nIviSpecAn 3.0 IVI-COM\n");
 }
 
 }  // namespace
