@@ -1,7 +1,9 @@
 #include "io/instrument_io.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "io/io_timeout_scope.h"
@@ -21,6 +23,10 @@ constexpr LONG kEventStatusReplyLimit = 80;
 constexpr LONG kEventStatusErrorBits = 0x3C;
 constexpr size_t kFirstFormatBuffer = 1024;
 constexpr size_t kFormatBufferGrowthLimit = 5000000;
+// Buffers kept between exchanges up to this size: the largest query reply (512 KiB) fits;
+// anything larger is given back after the exchange that needed it.
+constexpr size_t kRetainedReadBuffer = 512 * 1024;
+constexpr size_t kRetainedFormatBuffer = 64 * 1024;
 
 }  // namespace
 
@@ -56,32 +62,66 @@ void InstrumentIo::Close() {
     }
 }
 
+char* InstrumentIo::ReadBuffer(size_t size) {
+    if (size > read_buffer_size_ || !read_buffer_) {
+        const size_t capacity = std::max<size_t>(size, 1);
+        // Default-initialised on purpose: zero-filling up to 512 KiB per query costs more
+        // than the query's own copies.
+        std::unique_ptr<char[]> grown(new (std::nothrow) char[capacity]);
+        if (!grown) {
+            return nullptr;
+        }
+        read_buffer_ = std::move(grown);
+        read_buffer_size_ = capacity;
+    }
+    return read_buffer_.get();
+}
+
+void InstrumentIo::TrimBuffers() {
+    if (read_buffer_size_ > kRetainedReadBuffer) {
+        read_buffer_.reset();
+        read_buffer_size_ = 0;
+    }
+    if (format_buffer_.size() > kRetainedFormatBuffer) {
+        format_buffer_ = std::vector<wchar_t>();
+    }
+}
+
 HRESULT InstrumentIo::WriteFormatted(const wchar_t* format, va_list args) {
     if (format == nullptr) {
         return E_POINTER;
     }
     // The buffer doubles from 1024 characters while the text does not fit, up to
-    // 8,388,608 characters; a longer command is refused rather than sent in part.
-    std::vector<wchar_t> buffer;
+    // 8,388,608 characters; a longer command is refused rather than sent in part. It is
+    // kept between calls, so an ordinary command neither allocates nor clears it.
+    HRESULT status = S_OK;
     for (size_t size = kFirstFormatBuffer;; size *= 2) {
-        try {
-            buffer.assign(size, L'\0');
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
+        if (format_buffer_.size() < size) {
+            try {
+                format_buffer_.resize(size);
+            } catch (const std::bad_alloc&) {
+                status = E_OUTOFMEMORY;
+                break;
+            }
         }
         va_list copy;
         va_copy(copy, args);
-        const int written = _vsnwprintf_l(buffer.data(), size - 1, format, CLocale(), copy);
+        const int written = _vsnwprintf_l(format_buffer_.data(), size - 1, format, CLocale(), copy);
         va_end(copy);
         if (written >= 0) {
-            buffer[static_cast<size_t>(written)] = L'\0';
+            format_buffer_[static_cast<size_t>(written)] = L'\0';
             break;
         }
         if (size >= kFormatBufferGrowthLimit) {
-            return E_OUTOFMEMORY;
+            status = E_OUTOFMEMORY;
+            break;
         }
     }
-    return WriteText(buffer.data());
+    if (status == S_OK) {
+        status = WriteText(format_buffer_.data());
+    }
+    TrimBuffers();
+    return status;
 }
 
 HRESULT InstrumentIo::ReadToByteArray(SAFEARRAY** array, LONG count) {
@@ -92,25 +132,37 @@ HRESULT InstrumentIo::ReadToByteArray(SAFEARRAY** array, LONG count) {
     if (wanted < 0) {
         return E_INVALIDARG;
     }
-    std::unique_ptr<BYTE[]> bytes(new (std::nothrow) BYTE[static_cast<size_t>(wanted) + 1]);
-    if (!bytes) {
-        return E_OUTOFMEMORY;
-    }
     ViUInt32 received = 0;
-    const ViStatus status =
-        viRead(instrument_, bytes.get(), static_cast<ViUInt32>(wanted), &received);
-    if (status < VI_SUCCESS) {
+    SAFEARRAY* result = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(wanted));
+    void* data = nullptr;
+    if (result == nullptr || FAILED(SafeArrayAccessData(result, &data))) {
+        // No array to read into: the reply is still read (through the session's buffer)
+        // and its status returned, with no array.
+        SafeArrayDestroy(result);
+        char* scratch = ReadBuffer(static_cast<size_t>(wanted));
+        if (scratch == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+        const ViStatus status = viRead(instrument_, reinterpret_cast<ViPBuf>(scratch),
+                                       static_cast<ViUInt32>(wanted), &received);
+        TrimBuffers();
+        if (status >= VI_SUCCESS) {
+            *array = nullptr;
+        }
         return status;
     }
-    SAFEARRAY* result = SafeArrayCreateVector(VT_UI1, 0, received);
-    *array = result;
-    if (result != nullptr && received > 0) {
-        void* data = nullptr;
-        if (SUCCEEDED(SafeArrayAccessData(result, &data))) {
-            std::copy(bytes.get(), bytes.get() + received, static_cast<BYTE*>(data));
-            SafeArrayUnaccessData(result);
-        }
+    // The bytes go straight into the array, which is then cut to what came: no buffer of
+    // our own and no second copy of a trace.
+    const ViStatus status =
+        viRead(instrument_, static_cast<ViPBuf>(data), static_cast<ViUInt32>(wanted), &received);
+    SafeArrayUnaccessData(result);
+    if (status < VI_SUCCESS) {
+        SafeArrayDestroy(result);
+        return status;
     }
+    SAFEARRAYBOUND bound{received, 0};
+    SafeArrayRedim(result, &bound);  // shrinking keeps the first received bytes
+    *array = result;
     return status;
 }
 
@@ -121,19 +173,22 @@ HRESULT InstrumentIo::ReadText(std::wstring* text, LONG maximum, bool strip) {
     if (maximum < 0) {
         return E_INVALIDARG;
     }
-    std::string bytes(static_cast<size_t>(maximum), '\0');
+    char* bytes = ReadBuffer(static_cast<size_t>(maximum));
+    if (bytes == nullptr) {
+        return E_OUTOFMEMORY;
+    }
     ViUInt32 received = 0;
-    const ViStatus status = viRead(instrument_, reinterpret_cast<ViPBuf>(bytes.data()),
+    const ViStatus status = viRead(instrument_, reinterpret_cast<ViPBuf>(bytes),
                                    static_cast<ViUInt32>(maximum), &received);
-    if (status < VI_SUCCESS) {
-        return status;
+    if (status >= VI_SUCCESS) {
+        *text = AnsiToWide(std::string_view(bytes, received));
+        if (strip && text->size() >= termination_.size() &&
+            text->compare(text->size() - termination_.size(), termination_.size(), termination_) ==
+                0) {
+            text->resize(text->size() - termination_.size());
+        }
     }
-    bytes.resize(received);
-    *text = AnsiToWide(bytes);
-    if (strip && text->size() >= termination_.size() &&
-        text->compare(text->size() - termination_.size(), termination_.size(), termination_) == 0) {
-        text->resize(text->size() - termination_.size());
-    }
+    TrimBuffers();
     return status;
 }
 

@@ -11,7 +11,10 @@
 #pragma once
 
 #include <cstdarg>
+#include <cstddef>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "session/error_reporting.h"
 #include "tevo/platform.h"
@@ -57,8 +60,10 @@ class InstrumentIo {
     // characters is refused with E_OUTOFMEMORY and nothing is sent.
     virtual HRESULT WriteFormatted(const wchar_t* format, va_list args);
     // Reads up to count bytes (-1: 4096) into a new VT_UI1 SAFEARRAY of the received size.
+    // The bytes are read straight into the array, which is then cut to what came.
     virtual HRESULT ReadToByteArray(SAFEARRAY** array, LONG count);
-    // Reads up to maximum bytes as text; with strip, a trailing line feed is removed.
+    // Reads up to maximum bytes as text; with strip, a trailing line feed is removed. The
+    // bytes pass through the session's read buffer, which is kept between calls.
     virtual HRESULT ReadText(std::wstring* text, LONG maximum, bool strip);
     virtual HRESULT ReadRawBytes(BYTE* buffer, LONG count);
     // Sends a one-dimensional array of 1-byte elements (all, or the first count).
@@ -93,10 +98,19 @@ class InstrumentIo {
     HRESULT VPrintfQueryText(const wchar_t* format, std::wstring* reply, LONG maximum,
                              va_list args);
 
+    // The session's read buffer, at least size bytes (grown when needed, never
+    // zero-filled: reads write it before anything reads it); nullptr when memory runs out.
+    char* ReadBuffer(size_t size);
+    // Gives back a read or format buffer that a rare large exchange has grown.
+    void TrimBuffers();
+
     InstrumentIoOwner& owner_;
     ViSession resource_manager_ = 0;
     ViSession instrument_ = 0;
     std::wstring termination_;
+    std::unique_ptr<char[]> read_buffer_;
+    size_t read_buffer_size_ = 0;
+    std::vector<wchar_t> format_buffer_;
 };
 
 // Integer and real replies, read as the C library's atol (first 19 characters) and wcstod

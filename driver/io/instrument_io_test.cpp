@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <clocale>
+#include <cstring>
 #include <string>
 
 #include "session/error_codes.h"
+#include "session/text_conversion.h"
 #include "testing/driver_test_support.h"
 
 namespace tevo::driver {
@@ -92,6 +95,57 @@ TEST_F(InstrumentIoTest, RepliesParseAsTheCLibraryReadsThem) {
     EXPECT_EQ(io_.QueryText(L"E?", nullptr, 100, kSessionTimeout), E_POINTER);
 }
 
+TEST_F(InstrumentIoTest, StripRemovesOnlyATrailingLineFeed) {
+    std::wstring text = L"earlier";
+    // A reply that is only its line feed comes back empty.
+    emulator_->ExpectQuery("E?", "");
+    ASSERT_EQ(io_.WriteText(L"E?"), VI_SUCCESS);
+    EXPECT_EQ(io_.ReadText(&text, 100, true), VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(text, L"");
+
+    // A block the instrument ends without a line feed comes back whole, the line feed in
+    // its data included.
+    emulator_->InjectFault(Fault::ReplaceReply("*IDN?", "#15ab\ncd"));
+    ASSERT_EQ(io_.WriteText(L"*IDN?"), VI_SUCCESS);
+    EXPECT_EQ(io_.ReadText(&text, 100, true), VI_SUCCESS);
+    EXPECT_EQ(text, L"#15ab\ncd");
+
+    // A reply cut by the maximum has no line feed yet: nothing is taken from the part read.
+    emulator_->ExpectQuery("LONG?", "ABCDEFGH");
+    ASSERT_EQ(io_.WriteText(L"LONG?"), VI_SUCCESS);
+    EXPECT_EQ(io_.ReadText(&text, 4, true), VI_SUCCESS_MAX_CNT);
+    EXPECT_EQ(text, L"ABCD");
+    EXPECT_EQ(io_.ReadText(&text, 100, true), VI_SUCCESS_TERM_CHAR);
+    EXPECT_EQ(text, L"EFGH");
+}
+
+TEST_F(InstrumentIoTest, RepliesOfChangingSizeNeverCarryBytesOfEarlierOnes) {
+    // Text and byte replies, long and short in turn, beyond the buffer kept between calls
+    // too: each comes back exactly.
+    const std::string sizes[] = {std::string(3000, 'L'), "S", std::string(600 * 1024, 'H'), "",
+                                 std::string(70, 'M')};
+    for (const std::string& reply : sizes) {
+        std::wstring text = L"earlier";
+        emulator_->ExpectQuery("TEXT?", reply);
+        EXPECT_EQ(io_.QueryText(L"TEXT?", &text, 1024 * 1024, kSessionTimeout), S_OK);
+        EXPECT_EQ(text, std::wstring(reply.begin(), reply.end())) << reply.size();
+
+        emulator_->ExpectQuery("BYTES?", reply);
+        SAFEARRAY* bytes = nullptr;
+        EXPECT_EQ(io_.QueryBytes(L"BYTES?", &bytes, 1024 * 1024, kSessionTimeout), S_OK);
+        ASSERT_NE(bytes, nullptr);
+        LONG upper = -2;
+        SafeArrayGetUBound(bytes, 1, &upper);
+        ASSERT_EQ(upper + 1, static_cast<LONG>(reply.size() + 1)) << reply.size();
+        void* data = nullptr;
+        ASSERT_EQ(SafeArrayAccessData(bytes, &data), S_OK);
+        EXPECT_EQ(std::string(static_cast<const char*>(data), reply.size() + 1), reply + "\n");
+        SafeArrayUnaccessData(bytes);
+        SafeArrayDestroy(bytes);
+    }
+    EXPECT_TRUE(emulator_->VerifyScript().empty());
+}
+
 TEST_F(InstrumentIoTest, ByteArraysAreCheckedAndCounted) {
     SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
     SAFEARRAY* square = SafeArrayCreate(VT_UI1, 2, bounds);
@@ -151,6 +205,26 @@ TEST_F(InstrumentIoTest, StatusCheckCountsOnlyErrorBits) {
     owner_.check_status = false;
     emulator_->SetEventStatusBits(16);
     EXPECT_EQ(io_.Write(L"INIT:CONT OFF", kSessionTimeout), S_OK);
+}
+
+TEST_F(InstrumentIoTest, StatusCheckThatTimesOutDoesNotShiftLaterReplies) {
+    const std::wstring identity = AnsiToWide(emulator_->Execute("*IDN?"));
+    ASSERT_EQ(viSetAttribute(io_.Instrument(), VI_ATTR_TMO_VALUE, 200), VI_SUCCESS);
+    owner_.check_status = true;
+    // The event status comes after the check has given up on it (and reported error 30003
+    // without a device clear of its own).
+    emulator_->InjectFault(Fault::DelayReply("*ESR?", std::chrono::milliseconds(600)));
+    EXPECT_EQ(io_.Write(L"*CLS", kSessionTimeout), E_IVI_INSTRUMENT_STATUS);
+    TakeThreadError();
+    owner_.check_status = false;
+
+    ASSERT_EQ(viSetAttribute(io_.Instrument(), VI_ATTR_TMO_VALUE, 2000), VI_SUCCESS);
+    std::wstring reply;
+    EXPECT_EQ(io_.QueryText(L"*IDN?", &reply, 100, kSessionTimeout), S_OK);
+    EXPECT_EQ(reply, identity);
+    LONG complete = 0;
+    EXPECT_EQ(io_.QueryInt(L"*OPC?", &complete, kSessionTimeout), S_OK);
+    EXPECT_EQ(complete, 1);
 }
 
 TEST(InstrumentIoWithoutSession, ExchangesFailWithoutClearingOrErrorInformation) {

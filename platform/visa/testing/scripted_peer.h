@@ -369,6 +369,13 @@ class ScriptedPeer {
     unsigned short port() const { return port_; }
     int accepted() const { return accepted_.load(); }
 
+    // From now on connections to the port are refused (the port stays bound to the peer,
+    // so nothing else takes it); connections already accepted go on.
+    void StopListening() {
+        listening_ = false;
+        shutdown(listener_, SHUT_RDWR);
+    }
+
     // "TCPIP0::127.0.0.1::<port>::SOCKET" (or the bracketed IPv6 loopback).
     std::string Resource() const {
         const char* host = family_ == Family::Ipv4 ? "127.0.0.1" : "[::1]";
@@ -384,6 +391,9 @@ class ScriptedPeer {
             }
             const int fd = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) {
+                if (!listening_) {
+                    return;
+                }
                 continue;
             }
             const int index = accepted_.fetch_add(1);
@@ -401,8 +411,59 @@ class ScriptedPeer {
     int stop_write_ = -1;
     unsigned short port_ = 0;
     std::atomic<int> accepted_{0};
+    std::atomic<bool> listening_{true};
     std::thread acceptor_;
     std::vector<std::thread> scripts_;  // touched by the acceptor thread only until joined
+};
+
+// A loopback listener whose accept queue is full and that never accepts: a connection to
+// it stays unanswered, as to a host that is slow or gone. saturated() is false when this
+// network stack answers connections beyond a full queue anyway.
+class UnansweringListener {
+  public:
+    UnansweringListener() {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (listener_ < 0) {
+            throw std::runtime_error("no socket");
+        }
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            listen(listener_, 0) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            close(listener_);
+            throw std::runtime_error("cannot listen on the loopback address");
+        }
+        port_ = ntohs(address.sin_port);
+        for (int i = 0; i < 8 && !saturated_; ++i) {
+            const int filler = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            fillers_.push_back(filler);
+            // Non-blocking: the connection completes, or stays pending once the queue is
+            // full.
+            (void)connect(filler, reinterpret_cast<sockaddr*>(&address), length);
+            pollfd wait = {filler, POLLOUT, 0};
+            saturated_ = poll(&wait, 1, 200) == 0;
+        }
+    }
+    ~UnansweringListener() {
+        for (int filler : fillers_) {
+            close(filler);
+        }
+        close(listener_);
+    }
+    UnansweringListener(const UnansweringListener&) = delete;
+    UnansweringListener& operator=(const UnansweringListener&) = delete;
+
+    unsigned short port() const { return port_; }
+    bool saturated() const { return saturated_; }
+
+  private:
+    int listener_ = -1;
+    unsigned short port_ = 0;
+    bool saturated_ = false;
+    std::vector<int> fillers_;
 };
 
 // A script that answers every line with reply(line), or sends nothing when reply gives

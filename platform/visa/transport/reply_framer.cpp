@@ -1,6 +1,7 @@
 #include "transport/reply_framer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace tevo::visa {
@@ -21,7 +22,20 @@ FrameStep ReplyFramer::Transfer(const ViByte* input, size_t input_length, ViByte
     // Header bytes are delivered one by one as they are recognised; should the header turn
     // out not to be one, the reply goes on as text from the byte that ended it.
     auto room_left = [&] { return output_room - step.delivered; };
-    auto deliver_one = [&] { output[step.delivered++] = input[at++]; };
+    auto deliver_one = [&] {
+        if (output != nullptr) {
+            output[step.delivered] = input[at];
+        }
+        ++step.delivered;
+        ++at;
+    };
+    auto deliver = [&](size_t n) {
+        if (output != nullptr) {
+            std::memcpy(output + step.delivered, input + at, n);
+        }
+        step.delivered += n;
+        at += n;
+    };
     while (true) {
         const size_t available = input_length - at;
         switch (state_) {
@@ -103,9 +117,7 @@ FrameStep ReplyFramer::Transfer(const ViByte* input, size_t input_length, ViByte
                 }
                 const size_t n = static_cast<size_t>(
                     std::min<uint64_t>(block_left_, std::min(available, room_left())));
-                std::memcpy(output + step.delivered, input + at, n);
-                at += n;
-                step.delivered += n;
+                deliver(n);
                 CountBlockBytes(n);
                 continue;
             }
@@ -148,9 +160,7 @@ FrameStep ReplyFramer::Transfer(const ViByte* input, size_t input_length, ViByte
                         ends = true;
                     }
                 }
-                std::memcpy(output + step.delivered, input + at, n);
-                at += n;
-                step.delivered += n;
+                deliver(n);
                 if (ends) {
                     state_ = State::Start;
                     step.end = ReplyEnd::TermChar;
@@ -176,12 +186,30 @@ void ReplyFramer::CountBlockBytes(uint64_t n) {
     }
 }
 
-size_t ReplyFramer::LateBlockLfToDrop(const ViByte* input, size_t input_length) {
-    if (!drop_late_lf_ || state_ != State::Start) {
+void ReplyFramer::AbandonReply() {
+    if (state_ != State::Start) {
+        discarding_ = true;
+    }
+}
+
+size_t ReplyFramer::Discard(const ViByte* input, size_t input_length, ViUInt8 termchar,
+                            bool termchar_enabled) {
+    if (!discarding_) {
         return 0;
     }
-    drop_late_lf_ = false;
-    return (input_length > 0 && input[0] == kLineFeed) ? 1 : 0;
+    const FrameStep step =
+        Transfer(input, input_length, nullptr, SIZE_MAX, termchar, termchar_enabled);
+    if (step.end != ReplyEnd::None) {
+        discarding_ = false;
+    } else if (state_ == State::BlockTail) {
+        // The block is complete; a line feed that comes later is owed as after any block.
+        EndBlockWithoutLf();
+        discarding_ = false;
+    } else if (state_ == State::Text && !termchar_enabled) {
+        state_ = State::Start;  // all input was taken: nothing marks where the reply ends
+        discarding_ = false;
+    }
+    return step.consumed;
 }
 
 void ReplyFramer::Reset() {
@@ -189,6 +217,7 @@ void ReplyFramer::Reset() {
     length_digits_left_ = 0;
     block_left_ = 0;
     drop_late_lf_ = false;
+    discarding_ = false;
 }
 
 }  // namespace tevo::visa

@@ -32,7 +32,7 @@ struct FrameStep {
 class ReplyFramer {
   public:
     // Moves reply bytes from input to output until the reply ends, the output is full, or
-    // the input runs out.
+    // the input runs out. A null output takes any number of bytes and keeps none.
     FrameStep Transfer(const ViByte* input, size_t input_length, ViByte* output, size_t output_room,
                        ViUInt8 termchar, bool termchar_enabled);
 
@@ -47,11 +47,27 @@ class ReplyFramer {
     // Records n block data bytes that the caller moved to the output itself.
     void CountBlockBytes(uint64_t n);
 
-    // Before a new message is sent: drops one line feed at the head of the input when a
-    // block ended without its line feed. Returns the number of bytes to drop (0 or 1).
-    size_t LateBlockLfToDrop(const ViByte* input, size_t input_length);
+    // True when a block ended without its line feed and no byte has arrived since: the
+    // first byte of the next reply is dropped when it is a line feed. The debt lasts until
+    // that byte is seen, however long it takes and whatever is written meanwhile.
+    bool OwesLineFeed() const { return drop_late_lf_; }
 
-    // Forgets everything: the next byte starts a new reply.
+    // A new message is about to be sent: a reply that is partly read (a read stopped at the
+    // caller's count inside it) is abandoned. Its rest is then discarded by Discard before
+    // the next reply is delivered, as an IEEE 488.2 device discards its output queue when
+    // a new program message arrives.
+    void AbandonReply();
+    bool Discarding() const { return discarding_; }
+    // Consumes input of the abandoned reply up to its end: the termination character, or
+    // the block's length (and its line feed when that is already in the input). Returns
+    // the bytes consumed; Discarding() turns false once the end is reached. A text reply
+    // read with the termination character disabled has no end to look for: what the
+    // input holds is dropped and the discard ends there.
+    size_t Discard(const ViByte* input, size_t input_length, ViUInt8 termchar,
+                   bool termchar_enabled);
+
+    // Forgets everything, the owed line feed too: the next byte starts a new reply. For a
+    // new connection.
     void Reset();
 
     // Whether the next byte starts a new reply (nothing of the current one is pending).
@@ -64,6 +80,7 @@ class ReplyFramer {
     int length_digits_left_ = 0;
     uint64_t block_left_ = 0;
     bool drop_late_lf_ = false;
+    bool discarding_ = false;
 };
 
 }  // namespace tevo::visa

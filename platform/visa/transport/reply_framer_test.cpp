@@ -51,6 +51,13 @@ Framed Read(ReplyFramer& framer, const std::string& input, size_t count = 65536)
     return Read(framer, std::vector<std::string>{input}, count);
 }
 
+// The input bytes an abandoned reply's discard consumes.
+size_t Discard(ReplyFramer& framer, const std::string& input, ViUInt8 termchar = '\n',
+               bool termchar_enabled = true) {
+    return framer.Discard(reinterpret_cast<const ViByte*>(input.data()), input.size(), termchar,
+                          termchar_enabled);
+}
+
 // 625 single-precision values, many of whose bytes are 0x0A.
 std::string TraceData() {
     std::string data;
@@ -171,21 +178,77 @@ TEST(ReplyFramer, BlockWithoutLineFeedEndsAndALateLineFeedIsDroppedOnce) {
     EXPECT_EQ(next.end, ReplyEnd::TermChar);
 }
 
-TEST(ReplyFramer, LateLineFeedIsDroppedBeforeTheNextWriteOnlyWhenItIsAtTheHead) {
-    const ViByte lf[] = {'\n', 'X'};
+TEST(ReplyFramer, LateLineFeedIsOwedUntilTheFirstByteOfTheNextReply) {
     ReplyFramer framer;
     EXPECT_EQ(Read(framer, "#11a").end, ReplyEnd::Block);
-    EXPECT_EQ(framer.LateBlockLfToDrop(lf, 2), 1u);
-    EXPECT_EQ(framer.LateBlockLfToDrop(lf, 2), 0u);  // only one
+    EXPECT_TRUE(framer.OwesLineFeed());
+    // A new message before the line feed came changes nothing: no reply is partly read,
+    // and the line feed is still owed.
+    framer.AbandonReply();
+    EXPECT_FALSE(framer.Discarding());
+    EXPECT_TRUE(framer.OwesLineFeed());
+    Framed next = Read(framer, "\nX\n");
+    EXPECT_EQ(next.bytes, "X\n");
+    EXPECT_EQ(next.end, ReplyEnd::TermChar);
+    EXPECT_FALSE(framer.OwesLineFeed());
 
+    // A first byte that is not a line feed starts the next reply and settles the debt: a
+    // later line feed is a reply of its own.
     ReplyFramer other;
     EXPECT_EQ(Read(other, "#11a").end, ReplyEnd::Block);
-    EXPECT_EQ(other.LateBlockLfToDrop(lf + 1, 1), 0u);  // not a line feed: kept
-    EXPECT_EQ(other.LateBlockLfToDrop(lf, 2), 0u);      // and the chance is gone
+    EXPECT_EQ(Read(other, "Y\n").bytes, "Y\n");
+    EXPECT_FALSE(other.OwesLineFeed());
+    EXPECT_EQ(Read(other, "\n").bytes, "\n");
 
     ReplyFramer text;
     EXPECT_EQ(Read(text, "A\n").end, ReplyEnd::TermChar);
-    EXPECT_EQ(text.LateBlockLfToDrop(lf, 2), 0u);  // text replies own no late line feed
+    EXPECT_FALSE(text.OwesLineFeed());  // text replies own no late line feed
+    EXPECT_EQ(Read(text, "\n").bytes, "\n");
+}
+
+TEST(ReplyFramer, AbandonedReplyIsDiscardedToItsEnd) {
+    // Text: up to and with the termination character, over as many pieces as it takes.
+    ReplyFramer text;
+    EXPECT_EQ(Read(text, "0123", 4).end, ReplyEnd::CountReached);
+    text.AbandonReply();
+    ASSERT_TRUE(text.Discarding());
+    EXPECT_EQ(Discard(text, "4567"), 4u);
+    EXPECT_TRUE(text.Discarding());
+    EXPECT_EQ(Discard(text, "89\nNEXT\n"), 3u);
+    EXPECT_FALSE(text.Discarding());
+    EXPECT_EQ(Read(text, "NEXT\n").bytes, "NEXT\n");
+
+    // A block: by its length, line feeds in its data and the one after it included.
+    ReplyFramer block;
+    EXPECT_EQ(Read(block, "#15", 3).end, ReplyEnd::CountReached);
+    block.AbandonReply();
+    EXPECT_EQ(Discard(block, "a\nb\nc\nNEXT\n"), 6u);
+    EXPECT_FALSE(block.Discarding());
+    EXPECT_FALSE(block.OwesLineFeed());
+
+    // A block whose line feed has not come yet: it is owed, as after any block.
+    ReplyFramer owed;
+    EXPECT_EQ(Read(owed, "#13", 2).end, ReplyEnd::CountReached);
+    owed.AbandonReply();
+    EXPECT_EQ(Discard(owed, "3abc"), 4u);
+    EXPECT_FALSE(owed.Discarding());
+    EXPECT_TRUE(owed.OwesLineFeed());
+    EXPECT_EQ(Read(owed, "\nOK\n").bytes, "OK\n");
+
+    // With the termination character disabled a text reply has no end to look for: what
+    // is there goes, and the discard ends.
+    ReplyFramer raw;
+    EXPECT_EQ(Read(raw, {"ABCD"}, 4, '\n', false).end, ReplyEnd::CountReached);
+    raw.AbandonReply();
+    EXPECT_EQ(Discard(raw, "EF\nGH", '\n', false), 5u);
+    EXPECT_FALSE(raw.Discarding());
+
+    // Between replies there is nothing to abandon.
+    ReplyFramer idle;
+    EXPECT_EQ(Read(idle, "A\n").end, ReplyEnd::TermChar);
+    idle.AbandonReply();
+    EXPECT_FALSE(idle.Discarding());
+    EXPECT_EQ(Discard(idle, "B\n"), 0u);
 }
 
 TEST(ReplyFramer, OnlyDefiniteLengthHeadersAtTheStartOfAReplyAreBlocks) {

@@ -1,5 +1,7 @@
 #include "transport/socket_transport.h"
 
+#include <sys/uio.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -11,8 +13,10 @@ namespace {
 constexpr size_t kReceiveChunk = 64 * 1024;
 // Input pulled in without a read asking for it stops growing here.
 constexpr size_t kMaxUnrequestedInput = 16 * 1024 * 1024;
-// Stale input is drained until the socket has been quiet this long.
+// Stale input is drained until the socket has been quiet this long ...
 constexpr std::chrono::milliseconds kDrainQuietWindow(100);
+// ... but no longer than this in all, even from a device that never stops talking.
+constexpr std::chrono::milliseconds kDrainLimit(2000);
 constexpr ViByte kClearCommand[] = {'*', 'C', 'L', 'S'};
 
 ViStatus StatusOfEnd(ReplyEnd end, const IoSettings& settings) {
@@ -39,7 +43,7 @@ SocketTransport::SocketTransport(std::string host, ViUInt16 port)
 ViStatus SocketTransport::Connect(const IoSettings& settings, const Deadline& deadline) {
     ForgetInput();
     peer_gone_ = false;
-    stale_input_ = false;
+    clear_before_write_ = false;
     const ViStatus status = connection_.Connect(host_, port_, deadline, &detail_);
     if (status == VI_SUCCESS) {
         connection_.ApplyOptions(settings.tcp_nodelay, settings.tcp_keepalive);
@@ -52,20 +56,8 @@ void SocketTransport::Close() {
     ForgetInput();
 }
 
-void SocketTransport::DropPending(size_t count) {
-    pending_head_ += count;
-    if (pending_head_ >= pending_.size()) {
-        pending_.clear();
-        pending_head_ = 0;
-    } else if (pending_head_ >= kReceiveChunk && pending_head_ * 2 >= pending_.size()) {
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<ptrdiff_t>(pending_head_));
-        pending_head_ = 0;
-    }
-}
-
 void SocketTransport::ForgetInput() {
-    pending_.clear();
-    pending_head_ = 0;
+    pending_.Clear();
     framer_.Reset();
 }
 
@@ -74,24 +66,47 @@ void SocketTransport::NotePeerGone(int error) {
     peer_error_ = error;
 }
 
-void SocketTransport::ReceiveChunk() {
-    const size_t old_size = pending_.size();
-    pending_.resize(old_size + kReceiveChunk);
+size_t SocketTransport::Receive(ViByte* caller_room, size_t caller_room_size) {
+    iovec parts[2];
+    size_t part_count = 0;
+    size_t direct = 0;
+    const uint64_t block_left = framer_.BlockBytesLeft();
+    if (block_left > 0 && pending_.Size() == 0 && caller_room_size > 0) {
+        // Block data goes straight into the caller's buffer, in as few transfers as the
+        // network allows; what follows the block (its line feed) lands in the pending
+        // input in the same receive.
+        direct = static_cast<size_t>(std::min<uint64_t>(block_left, caller_room_size));
+        parts[part_count++] = {caller_room, direct};
+    }
+    ViByte* room = pending_.Room(kReceiveChunk);
+    parts[part_count++] = {room, pending_.RoomSize()};
     int error = 0;
-    const ssize_t received =
-        connection_.ReceiveSome(pending_.data() + old_size, kReceiveChunk, &error);
-    pending_.resize(old_size + static_cast<size_t>(std::max<ssize_t>(received, 0)));
+    const ssize_t received = connection_.ReceiveSome(parts, part_count, &error);
     if (received < 0) {
         NotePeerGone(error);
+        return 0;
     }
+    const size_t into_caller = std::min(static_cast<size_t>(received), direct);
+    if (into_caller > 0) {
+        framer_.CountBlockBytes(into_caller);
+    }
+    pending_.Commit(static_cast<size_t>(received) - into_caller);
+    return into_caller;
 }
 
 void SocketTransport::PullAvailable() {
-    while (!peer_gone_ && connection_.IsOpen() && PendingSize() < kMaxUnrequestedInput) {
-        const size_t before = pending_.size();
-        ReceiveChunk();
-        if (pending_.size() == before) {
-            return;  // nothing more right now, or the peer is gone
+    while (!peer_gone_ && connection_.IsOpen() && pending_.Size() < kMaxUnrequestedInput) {
+        ViByte* room = pending_.Room(kReceiveChunk);
+        const size_t room_size = pending_.RoomSize();
+        int error = 0;
+        const ssize_t received = connection_.ReceiveSome(room, room_size, &error);
+        if (received < 0) {
+            NotePeerGone(error);
+            return;
+        }
+        pending_.Commit(static_cast<size_t>(received));
+        if (static_cast<size_t>(received) < room_size) {
+            return;  // the socket had no more (a full room means there may be more)
         }
     }
 }
@@ -110,6 +125,37 @@ IoResult SocketTransport::ConnectionLost(size_t count) {
     return {VI_ERROR_CONN_LOST, count};
 }
 
+IoResult SocketTransport::TimedOut(size_t count, const char* what) {
+    // The reply may still come, at any time: the next write connects anew first, so that
+    // it can never be read as the reply to a later query.
+    clear_before_write_ = true;
+    detail_ = what;
+    return {VI_ERROR_TMO, count};
+}
+
+ViStatus SocketTransport::DiscardAbandonedReply(const IoSettings& settings,
+                                                const Deadline& deadline) {
+    while (true) {
+        pending_.Drop(framer_.Discard(pending_.Data(), pending_.Size(), settings.termchar,
+                                      settings.termchar_enabled));
+        if (!framer_.Discarding()) {
+            return VI_SUCCESS;
+        }
+        if (peer_gone_ || !connection_.IsOpen()) {
+            return VI_ERROR_CONN_LOST;
+        }
+        switch (connection_.WaitReadable(deadline)) {
+            case TcpConnection::Wait::TimedOut:
+                return VI_ERROR_TMO;
+            case TcpConnection::Wait::Aborted:
+                return VI_ERROR_ABORT;
+            case TcpConnection::Wait::Ready:
+                break;
+        }
+        Receive(nullptr, 0);
+    }
+}
+
 IoResult SocketTransport::Read(ViByte* buffer, size_t count, const IoSettings& settings,
                                const Deadline& deadline) {
     if (connection_.Aborted()) {
@@ -120,11 +166,25 @@ IoResult SocketTransport::Read(ViByte* buffer, size_t count, const IoSettings& s
         result.status = VI_SUCCESS_MAX_CNT;
         return result;
     }
+    if (framer_.Discarding()) {
+        switch (DiscardAbandonedReply(settings, deadline)) {
+            case VI_SUCCESS:
+                break;
+            case VI_ERROR_TMO:
+                return TimedOut(0,
+                                "The rest of a reply given up by a later message had not "
+                                "come when the time-out expired.");
+            case VI_ERROR_ABORT:
+                return {VI_ERROR_ABORT, 0};
+            default:
+                return ConnectionLost(0);
+        }
+    }
     while (true) {
         const FrameStep step =
-            framer_.Transfer(PendingData(), PendingSize(), buffer + result.count,
+            framer_.Transfer(pending_.Data(), pending_.Size(), buffer + result.count,
                              count - result.count, settings.termchar, settings.termchar_enabled);
-        DropPending(step.consumed);
+        pending_.Drop(step.consumed);
         result.count += step.delivered;
         if (step.end != ReplyEnd::None) {
             result.status = StatusOfEnd(step.end, settings);
@@ -134,7 +194,7 @@ IoResult SocketTransport::Read(ViByte* buffer, size_t count, const IoSettings& s
             // The block is complete. A line feed after it is taken when it is already
             // here; the read does not wait for it.
             PullAvailable();
-            if (PendingSize() > 0) {
+            if (pending_.Size() > 0) {
                 continue;
             }
             result.status = StatusOfEnd(framer_.EndBlockWithoutLf(), settings);
@@ -149,46 +209,30 @@ IoResult SocketTransport::Read(ViByte* buffer, size_t count, const IoSettings& s
         }
         switch (connection_.WaitReadable(deadline)) {
             case TcpConnection::Wait::TimedOut:
-                stale_input_ = true;
-                detail_ = "The reply was not complete when the time-out expired.";
-                result.status = VI_ERROR_TMO;
-                return result;
+                return TimedOut(result.count,
+                                "The reply was not complete when the time-out expired.");
             case TcpConnection::Wait::Aborted:
                 result.status = VI_ERROR_ABORT;
                 return result;
             case TcpConnection::Wait::Ready:
                 break;
         }
-        const uint64_t block_left = framer_.BlockBytesLeft();
-        if (block_left > 0 && PendingSize() == 0) {
-            // Block data goes straight into the caller's buffer, in as few transfers as
-            // the network allows.
-            const size_t wanted =
-                static_cast<size_t>(std::min<uint64_t>(block_left, count - result.count));
-            int error = 0;
-            const ssize_t received = connection_.ReceiveSome(buffer + result.count, wanted, &error);
-            if (received > 0) {
-                framer_.CountBlockBytes(static_cast<uint64_t>(received));
-                result.count += static_cast<size_t>(received);
-            } else if (received < 0) {
-                NotePeerGone(error);
-            }
-            continue;
-        }
-        ReceiveChunk();
+        result.count += Receive(buffer + result.count, count - result.count);
     }
 }
 
 void SocketTransport::DrainStaleInput(const Deadline& deadline) {
     ForgetInput();
+    const Deadline limit =
+        Deadline::Earlier(deadline, Deadline::At(Deadline::Clock::now() + kDrainLimit));
     while (!peer_gone_ && connection_.IsOpen()) {
         const Deadline quiet =
-            Deadline::Earlier(deadline, Deadline::At(Deadline::Clock::now() + kDrainQuietWindow));
+            Deadline::Earlier(limit, Deadline::At(Deadline::Clock::now() + kDrainQuietWindow));
         if (connection_.WaitReadable(quiet) != TcpConnection::Wait::Ready) {
             break;
         }
         PullAvailable();
-        ForgetInput();
+        pending_.Clear();
     }
 }
 
@@ -197,46 +241,61 @@ IoResult SocketTransport::Write(const ViByte* data, size_t count, const IoSettin
     if (connection_.Aborted()) {
         return {VI_ERROR_ABORT, 0};
     }
-    if (!connection_.IsOpen()) {
+    if (clear_before_write_) {
+        const ViStatus cleared = Clear(settings, deadline);
+        if (cleared < VI_SUCCESS) {
+            detail_ =
+                "Nothing was sent: the session must connect anew first (after a time-out "
+                "or an unfinished message), and could not. " +
+                detail_;
+            return {cleared, 0};
+        }
+    }
+    if (peer_gone_ || !connection_.IsOpen()) {
         return ConnectionLost(0);
     }
     connection_.ApplyOptions(settings.tcp_nodelay, settings.tcp_keepalive);
-    PullAvailable();
-    if (stale_input_) {
-        stale_input_ = false;
-        DrainStaleInput(deadline);
-    } else {
-        DropPending(framer_.LateBlockLfToDrop(PendingData(), PendingSize()));
-    }
-    if (peer_gone_) {
-        return ConnectionLost(0);
-    }
+    // A new message gives up the reply being read, as a device gives up its output.
+    framer_.AbandonReply();
     const ViByte* tail = settings.send_end ? &settings.termchar : nullptr;
+    size_t sent = 0;
     IoResult result;
-    result.status = connection_.SendAll(data, count, tail, tail == nullptr ? 0 : 1, deadline,
-                                        &result.count, &detail_);
+    result.status =
+        connection_.SendAll(data, count, tail, tail == nullptr ? 0 : 1, deadline, &sent, &detail_);
+    result.count = std::min(sent, count);
     if (result.status == VI_ERROR_CONN_LOST) {
         connection_.Disconnect();
         lost_reason_ = detail_;
         detail_ = lost_reason_ + " viClear connects again.";
     } else if (result.status == VI_ERROR_TMO) {
         detail_ = "The instrument did not take the whole message within the time-out.";
+        if (sent > 0) {
+            // Part of the message is on the wire; the next one must not be appended to it.
+            clear_before_write_ = true;
+            detail_ += " The next write connects anew first.";
+        }
     }
     return result;
 }
 
 ViStatus SocketTransport::Clear(const IoSettings& settings, const Deadline& deadline) {
+    ViStatus status = connection_.ConnectAnew(deadline, &detail_);
+    if (status != VI_SUCCESS) {
+        if (!peer_gone_ && connection_.IsOpen()) {
+            // The working connection stays; what it holds or still brings within a short
+            // quiet window is dropped.
+            DrainStaleInput(deadline);
+            detail_ += " The old connection is kept.";
+        } else {
+            lost_reason_ = detail_;  // the next viClear tries again
+        }
+        return status == VI_ERROR_RSRC_NFOUND ? VI_ERROR_CONN_LOST : status;
+    }
     ForgetInput();
-    stale_input_ = false;
     peer_gone_ = false;
     peer_error_ = 0;
     lost_reason_.clear();
-    ViStatus status = connection_.Reconnect(deadline, &detail_);
-    if (status != VI_SUCCESS) {
-        lost_reason_ = detail_;
-        // The session stays without a connection; the next viClear tries again.
-        return status == VI_ERROR_RSRC_NFOUND ? VI_ERROR_CONN_LOST : status;
-    }
+    clear_before_write_ = false;
     connection_.ApplyOptions(settings.tcp_nodelay, settings.tcp_keepalive);
     if (settings.io_protocol == VI_PROT_4882_STRS) {
         // The one device-side clear a raw socket has, sent only when asked for.
@@ -248,9 +307,23 @@ ViStatus SocketTransport::Clear(const IoSettings& settings, const Deadline& dead
     return status;
 }
 
+void SocketTransport::AbandonReply() {
+    framer_.AbandonReply();
+    clear_before_write_ = true;
+}
+
 void SocketTransport::DiscardInput() {
     PullAvailable();
-    ForgetInput();
+    // A partly read reply is given up as by a new message: the next read discards its
+    // rest. Otherwise everything received is dropped; when anything was, its first byte
+    // has settled a line feed owed by a block.
+    framer_.AbandonReply();
+    if (!framer_.Discarding()) {
+        if (pending_.Size() > 0) {
+            framer_.Reset();
+        }
+        pending_.Clear();
+    }
 }
 
 }  // namespace tevo::visa
