@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 #include "instrument/command_table.h"
 #include "instrument/couplings.h"
@@ -28,6 +29,12 @@ Instrument::Instrument(Identity identity, double time_scale)
         throw std::invalid_argument("unknown analyzer model: " + identity_.model);
     if (!(time_scale >= 0))
         throw std::invalid_argument("the time scale must not be negative");
+    for (const auto& [name, field] : {std::pair{"serial number", &identity_.serial},
+                                      std::pair{"firmware revision", &identity_.firmware}}) {
+        const std::string problem = IdentityFieldProblem(*field);
+        if (!problem.empty())
+            throw std::invalid_argument(std::string("the ") + name + " " + problem);
+    }
     ResetInstrument(state_, *model_);
 }
 

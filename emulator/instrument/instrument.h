@@ -43,7 +43,8 @@ struct Execution {
 
 class Instrument {
   public:
-    // Throws std::invalid_argument for an unknown model or a negative time scale.
+    // Throws std::invalid_argument for an unknown model, a negative time scale, or a serial
+    // number or firmware revision that cannot be an *IDN? field (IdentityFieldProblem).
     Instrument(Identity identity, double time_scale);
 
     const Identity& identity() const { return identity_; }

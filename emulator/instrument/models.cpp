@@ -1,6 +1,7 @@
 #include "instrument/models.h"
 
 #include <array>
+#include <cstdio>
 
 namespace tevo::emulator {
 namespace {
@@ -25,6 +26,28 @@ const ModelInfo* FindModel(std::string_view name) {
             return &model;
     }
     return nullptr;
+}
+
+std::string IdentityFieldProblem(std::string_view text) {
+    if (text.empty())
+        return "is empty";
+    if (text.size() > kMaxIdentityField)
+        return "is longer than " + std::to_string(kMaxIdentityField) + " characters";
+    for (const char c : text) {
+        if (c == ',')
+            return "contains a comma";
+        if (c == ';')
+            return "contains a semicolon";
+        if (c == '\n')
+            return "contains a line feed";
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte > 0x7E) {
+            char hex[8];
+            std::snprintf(hex, sizeof(hex), "0x%02X", byte);
+            return std::string("contains the byte ") + hex + ", which is not printable ASCII";
+        }
+    }
+    return {};
 }
 
 }  // namespace tevo::emulator

@@ -2,7 +2,9 @@
 // in their frequency range.
 #pragma once
 
+#include <cstddef>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace tevo::emulator {
@@ -15,6 +17,13 @@ struct ModelInfo {
 std::span<const ModelInfo> AllModels();
 // The model of that name (exact, case-sensitive), or nullptr.
 const ModelInfo* FindModel(std::string_view name);
+
+// A serial number or firmware revision is one field of the *IDN? reply: 1 to
+// kMaxIdentityField printable ASCII characters without a comma (the field separator) or a
+// semicolon (the response unit separator). Returns what is wrong with text ("contains a
+// comma"), or an empty string when it can be a field.
+inline constexpr size_t kMaxIdentityField = 64;
+std::string IdentityFieldProblem(std::string_view text);
 
 inline constexpr std::string_view kDefaultModel = "KLC";
 inline constexpr std::string_view kDefaultSerial = "100482";

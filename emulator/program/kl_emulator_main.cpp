@@ -1,5 +1,5 @@
 // kl-emulator: a KL-series spectrum analyzer on a TCP port. Prints "listening on PORT" once
-// it accepts clients, serves them one after another, and exits with code 0 on SIGTERM or
+// it accepts clients, serves several clients at once, and exits with code 0 on SIGTERM or
 // SIGINT.
 #include <pthread.h>
 #include <signal.h>

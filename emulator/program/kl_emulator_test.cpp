@@ -1,5 +1,6 @@
 // The kl-emulator program as a separate process: its first output line, *IDN? over TCP,
-// its log file, and a clean exit on SIGTERM.
+// its log file and its limit, dropping idle clients, checked identity fields, and a clean
+// exit on SIGTERM.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -80,15 +82,24 @@ class Program {
         }
     }
 
-    // The rest of standard output up to its end.
-    std::string ReadAll() {
+    // The rest of standard output up to its end, or what came before the timeout (a
+    // program that should have exited but runs on does not hang the test).
+    std::string ReadAll(std::chrono::milliseconds timeout = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
         std::string all = output_;
         output_.clear();
-        char chunk[4096];
-        ssize_t got = 0;
-        while ((got = ::read(out_, chunk, sizeof(chunk))) > 0)
+        while (true) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            pollfd fds{out_, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&fds, 1, static_cast<int>(left.count())) <= 0)
+                return all;
+            char chunk[4096];
+            const ssize_t got = ::read(out_, chunk, sizeof(chunk));
+            if (got <= 0)
+                return all;
             all.append(chunk, static_cast<size_t>(got));
-        return all;
+        }
     }
 
     void Signal(int signal) { ::kill(pid_, signal); }
@@ -144,8 +155,9 @@ TEST(KlEmulatorProgram, AnnouncesItsPortAnswersAndExitsCleanlyOnSigterm) {
     EXPECT_EQ(program.Wait(), 0);
 
     const std::string logged = tevo::testing::ReadFile(log);
-    EXPECT_NE(logged.find("<< *IDN?\n>> Valdacor,KLD,SN77,9.9\\n\n"), std::string::npos) << logged;
-    EXPECT_NE(logged.find("<< SENS:FREQ:STOP?\n"), std::string::npos) << logged;
+    EXPECT_NE(logged.find("[1] << *IDN?\n[1] >> Valdacor,KLD,SN77,9.9\\n\n"), std::string::npos)
+        << logged;
+    EXPECT_NE(logged.find("[1] << SENS:FREQ:STOP?\n"), std::string::npos) << logged;
 }
 
 TEST(KlEmulatorProgram, ExitsCleanlyOnSigintWhileAClientIsConnected) {
@@ -171,5 +183,48 @@ TEST(KlEmulatorProgram, HelpAndBadArguments) {
         Program program({"--model", "KLZ"});
         EXPECT_EQ(program.Wait(), 2);
         EXPECT_EQ(program.ReadAll(), "");  // the complaint goes to standard error
+    }
+}
+
+TEST(KlEmulatorProgram, DropsAnIdleClientAndServesTheOthers) {
+    Program program({"--port", "0", "--time-scale", "0", "--idle-timeout", "0.2"});
+    const uint16_t port = ListeningPort(program.ReadLine());
+    ASSERT_NE(port, 0);
+    tevo::emulator::ScpiClient silent(port);
+    tevo::emulator::ScpiClient busy(port);
+    EXPECT_EQ(busy.Query("*IDN?"), "Valdacor,KLC,100482,3.12");
+    EXPECT_TRUE(silent.WaitForClose(5s));
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
+}
+
+TEST(KlEmulatorProgram, KeepsItsLogBelowTheLimit) {
+    tevo::testing::TempDir dir;
+    const std::filesystem::path log = dir / "emulator.log";
+    Program program(
+        {"--port", "0", "--time-scale", "0", "--log", log.string(), "--log-limit", "4K"});
+    const uint16_t port = ListeningPort(program.ReadLine());
+    ASSERT_NE(port, 0);
+    {
+        tevo::emulator::ScpiClient client(port);
+        for (int i = 0; i < 200; ++i)  // about 9 KB of log
+            ASSERT_EQ(client.Query("*ESE " + std::to_string(i) + ";*ESE?"), std::to_string(i));
+    }
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
+    EXPECT_LE(std::filesystem::file_size(log), 4096u);
+    EXPECT_LE(std::filesystem::file_size(log.string() + ".1"), 4096u);
+    EXPECT_NE(tevo::testing::ReadFile(log).find("[1] >> 199\\n\n"), std::string::npos);
+}
+
+TEST(KlEmulatorProgram, RefusesIdentityFieldsThatWouldBreakTheIdentityReply) {
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--serial", "12,34"},
+             {"--firmware", "1.0\nSYST:ERR?"},
+             {"--serial=1;2"},
+         }) {
+        Program program(bad);
+        EXPECT_EQ(program.Wait(), 2) << bad[0];
+        EXPECT_EQ(program.ReadAll(), "") << bad[0];  // nothing listens, nothing is announced
     }
 }

@@ -1,6 +1,7 @@
 // The command line of the kl-emulator program:
 //   kl-emulator [--port N] [--model NAME] [--serial S] [--firmware F] [--time-scale X]
-//               [--log FILE] [--bind ADDRESS] [--help]
+//               [--log FILE] [--log-limit BYTES] [--idle-timeout SECONDS] [--bind ADDRESS]
+//               [--help]
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 using tevo::emulator::CommandLine;
 using tevo::emulator::ParseCommandLine;
@@ -40,5 +43,65 @@ TEST(CommandLine, BadArgumentsAreRejected) {
              {"5025"},
          }) {
         EXPECT_THROW(ParseCommandLine(bad), std::invalid_argument) << bad[0];
+    }
+}
+
+TEST(CommandLine, IdentityFieldsMustFitTheIdentityReply) {
+    const CommandLine line =
+        ParseCommandLine({"--serial", "SN 77-A/1", "--firmware", std::string(64, 'v')});
+    EXPECT_EQ(line.options.serial, "SN 77-A/1");
+    EXPECT_EQ(line.options.firmware, std::string(64, 'v'));
+    for (const std::string option : {"--serial", "--firmware"}) {
+        for (const std::string& bad : {std::string("1,2"), std::string("1;2"), std::string("1\n2"),
+                                       std::string("1\r"), std::string(""), std::string(65, 'v'),
+                                       std::string("\xC3\xA9"), std::string("\x7F")}) {
+            try {
+                ParseCommandLine({option, bad});
+                ADD_FAILURE() << option << " accepted \"" << bad << "\"";
+            } catch (const std::invalid_argument& error) {
+                // The message names the option and what is wrong.
+                EXPECT_EQ(std::string(error.what()).rfind(option + " needs 1 to 64 printable", 0),
+                          0u)
+                    << error.what();
+            }
+        }
+    }
+    try {
+        ParseCommandLine({"--serial", "12,34"});
+        ADD_FAILURE();
+    } catch (const std::invalid_argument& error) {
+        EXPECT_NE(std::string(error.what()).find("contains a comma"), std::string::npos);
+    }
+}
+
+TEST(CommandLine, IdleTimeoutAndLogLimit) {
+    CommandLine line = ParseCommandLine({});
+    EXPECT_EQ(line.options.idle_timeout, std::chrono::seconds(60));
+    EXPECT_EQ(line.options.log_limit_bytes, 16u << 20);
+
+    line = ParseCommandLine({"--idle-timeout", "0.25", "--log-limit=4096"});
+    EXPECT_EQ(line.options.idle_timeout, std::chrono::milliseconds(250));
+    EXPECT_EQ(line.options.log_limit_bytes, 4096u);
+    line = ParseCommandLine({"--idle-timeout=0", "--log-limit", "3M"});
+    EXPECT_EQ(line.options.idle_timeout.count(), 0);
+    EXPECT_EQ(line.options.log_limit_bytes, 3u << 20);
+    EXPECT_EQ(ParseCommandLine({"--log-limit", "8k"}).options.log_limit_bytes, 8192u);
+    EXPECT_EQ(ParseCommandLine({"--log-limit", "2G"}).options.log_limit_bytes, uint64_t{2} << 30);
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--idle-timeout", "-1"},
+             {"--idle-timeout", "soon"},
+             {"--idle-timeout", "nan"},
+             {"--idle-timeout", "1e9"},
+             {"--idle-timeout"},
+             {"--log-limit", "4095"},
+             {"--log-limit", "0"},
+             {"--log-limit", "3K"},
+             {"--log-limit", "-5M"},
+             {"--log-limit", "10MB"},
+             {"--log-limit", "99999999999999999999"},
+             {"--log-limit", "17179869184G"},
+         }) {
+        EXPECT_THROW(ParseCommandLine(bad), std::invalid_argument) << bad[0] << " " << bad.back();
     }
 }

@@ -4,16 +4,20 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
 #include "instrument/instrument.h"
 #include "scpi/message_framer.h"
+#include "server/client_connection.h"
 #include "server/clock.h"
 #include "server/fault_plan.h"
 #include "server/message_log.h"
@@ -29,18 +33,34 @@ int MillisecondsUntil(SteadyClock::time_point due) {
         std::chrono::duration_cast<std::chrono::microseconds>(due - SteadyClock::now());
     if (left.count() <= 0)
         return 0;
-    return static_cast<int>((left.count() + 999) / 1000);
+    return static_cast<int>(std::min<int64_t>((left.count() + 999) / 1000, 3600000));
+}
+
+// The options, checked; the analyzer checks its own (model, identity, time scale).
+EmulatorOptions Checked(EmulatorOptions options) {
+    if (options.idle_timeout.count() < 0)
+        throw std::invalid_argument("the idle timeout must not be negative");
+    if (options.max_clients == 0)
+        throw std::invalid_argument("the emulator needs room for at least one client");
+    if (options.log_limit_bytes < EmulatorOptions::kMinLogLimitBytes)
+        throw std::invalid_argument("the log limit must be at least " +
+                                    std::to_string(EmulatorOptions::kMinLogLimitBytes) + " bytes");
+    return options;
 }
 
 }  // namespace
 
-// The server thread serves one client at a time. The analyzer, the recorded messages and
-// the test hooks are guarded by one mutex; the thread holds it while it records and runs
-// a message, never while it waits for the network or the clock.
+// The server thread serves all clients in turn from one poll() loop and never blocks on
+// one of them: sockets are read and written only as far as they go without waiting. Each
+// turn of a connection sends what is queued for it, finishes what it waits for when it
+// can, and runs at most one new message, so that no client starves the others. The
+// analyzer, the recorded messages and the test hooks are guarded by one mutex; the thread
+// holds it while it records and runs a message, never while it waits for the network or
+// the clock.
 class Emulator::Server {
   public:
     explicit Server(EmulatorOptions options)
-        : options_(std::move(options)),
+        : options_(Checked(std::move(options))),
           clock_(options_.manual_clock),
           instrument_(Identity{options_.model, options_.serial, options_.firmware},
                       options_.time_scale) {}
@@ -51,7 +71,7 @@ class Emulator::Server {
         if (running_)
             throw std::logic_error("the emulator is already running");
         if (!log_)
-            log_ = std::make_unique<MessageLog>(options_.log_path);
+            log_ = std::make_unique<MessageLog>(options_.log_path, options_.log_limit_bytes);
         listeners_ = OpenListeners(options_.bind_address, port);
         port_ = listeners_.port;
         stop_ = false;
@@ -64,15 +84,18 @@ class Emulator::Server {
         if (!running_)
             return;
         stop_ = true;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (client_fd_ >= 0)
-                ::shutdown(client_fd_, SHUT_RDWR);
-        }
+        ShutDownClients();
         wake_.Wake();
         thread_.join();
         CloseListeners(listeners_);
         running_ = false;
+    }
+
+    // Shuts down every client's connection; the server thread then sees it end.
+    void ShutDownClients() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const int fd : client_fds_)
+            ::shutdown(fd, SHUT_RDWR);
     }
 
     // Everything the public class offers works on these members.
@@ -85,102 +108,109 @@ class Emulator::Server {
     std::vector<std::string> received_;
     size_t received_count_ = 0;  // since the last ClearReceivedMessages
     size_t connections_ = 0;
-    bool connected_ = false;
-    int client_fd_ = -1;
+    // The sockets of the connected clients. Only the server thread adds and closes them,
+    // under the mutex, so that another thread never shuts down a reused descriptor.
+    std::vector<int> client_fds_;
+    WakePipe wake_;
     std::atomic<bool> running_{false};
     std::atomic<uint16_t> port_{0};
 
   private:
-    // The state of one connection while it is served.
-    struct Connection {
-        int fd = -1;
-        scpi::MessageFramer framer;
-        std::unique_ptr<Execution> waiting;  // a message that waits for an operation
-        FaultPlan::Decision waiting_decision;
-        std::string delayed_reply;
-        SteadyClock::time_point reply_due;
-        bool reply_delayed = false;
-    };
+    using Client = ClientConnection;
 
     void Run() {
         std::vector<pollfd> fds;
         while (!stop_) {
+            const bool more_to_do = ServeClients();
             fds.clear();
+            for (const auto& client : clients_)
+                fds.push_back(pollfd{client->fd, Events(*client), 0});
+            const size_t first_listener = fds.size();
             for (const int fd : listeners_.fds)
                 fds.push_back(pollfd{fd, POLLIN, 0});
             fds.push_back(pollfd{wake_.read_fd(), POLLIN, 0});
-            if (::poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR)
+            if (::poll(fds.data(), fds.size(), more_to_do ? 0 : PollTimeout()) < 0) {
+                if (errno == EINTR)
+                    continue;
                 break;
+            }
             if (fds.back().revents != 0)
                 wake_.Drain();
-            for (size_t i = 0; i + 1 < fds.size() && !stop_; ++i) {
+            const SteadyClock::time_point now = SteadyClock::now();
+            for (size_t i = 0; i < first_listener; ++i)
+                MoveBytes(*clients_[i], fds[i].revents, now);
+            for (size_t i = first_listener; i + 1 < fds.size() && !stop_; ++i) {
                 if ((fds[i].revents & POLLIN) == 0)
                     continue;
                 std::string peer;
                 const int fd = AcceptClient(fds[i].fd, peer);
                 if (fd >= 0)
-                    Serve(fd, peer);
+                    AddClient(fd, peer, now);
             }
         }
+        for (const auto& client : clients_)
+            CloseClient(*client);
+        clients_.clear();
     }
 
-    void Serve(int fd, const std::string& peer) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            client_fd_ = fd;
-            connected_ = true;
-            ++connections_;
-        }
-        changed_.notify_all();
-        log_->Event("connection from " + peer);
-
-        Connection c;
-        c.fd = fd;
-        while (!stop_ && Step(c)) {
-        }
-
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            client_fd_ = -1;
-            connected_ = false;
-            ::close(fd);
-        }
-        changed_.notify_all();
-        log_->Event("connection closed");
+    static short Events(const Client& client) {
+        short events = 0;
+        if (client.WantsInput())
+            events |= POLLIN;
+        if (!client.output.empty())
+            events |= POLLOUT;
+        return events;
     }
 
-    // One turn of the connection: make progress if possible, otherwise wait for input, the
-    // clock, a delayed reply or a wake-up. False when the connection is to be closed.
-    bool Step(Connection& c) {
-        if (c.reply_delayed) {
-            if (SteadyClock::now() >= c.reply_due) {
-                c.reply_delayed = false;
-                return SendReply(c, c.delayed_reply);
+    // One turn of every client; drops those that are gone or idle. True when a client has
+    // work that can be done at once.
+    bool ServeClients() {
+        ran_message_ = false;
+        for (auto it = clients_.begin(); it != clients_.end();) {
+            Client& client = **it;
+            if (!client.lost && !Advance(client))
+                client.lost = true;
+            const SteadyClock::time_point now = SteadyClock::now();
+            if (client.AwaitsTheEmulator())
+                client.NoteProgress(now);
+            const std::optional<SteadyClock::time_point> idle =
+                client.IdleDeadline(options_.idle_timeout);
+            if (!client.lost && idle && now >= *idle) {
+                log_->Event(client.id, "dropped: no progress for " +
+                                           std::to_string(options_.idle_timeout.count()) + " ms");
+                client.lost = true;
             }
-        } else if (c.waiting) {
-            bool done = false;
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                done = instrument_.Continue(*c.waiting, clock_.Now());
+            if (client.lost) {
+                CloseClient(client);
+                it = clients_.erase(it);
+            } else {
+                ++it;
             }
-            if (done) {
-                const std::string reply = Instrument::ResponseMessage(*c.waiting);
-                c.waiting.reset();
-                return Deliver(c, reply, c.waiting_decision);
-            }
-        } else {
-            scpi::MessageFramer::Message message;
-            if (c.framer.Next(message))
-                return Handle(c, std::move(message));
         }
-        return Wait(c);
+        // A message that ran may have ended an operation that another client waits for.
+        return std::any_of(clients_.begin(), clients_.end(), [this](const auto& client) {
+            return client->HasMessageToRun() || (ran_message_ && client->waiting);
+        });
     }
 
-    bool Wait(Connection& c) {
-        int timeout = -1;
-        if (c.reply_delayed) {
-            timeout = MillisecondsUntil(c.reply_due);
-        } else if (c.waiting && !clock_.manual()) {
+    // How long poll() may wait: until a held-back reply is due, an operation ends or a
+    // client becomes idle; -1 for ever.
+    int PollTimeout() const {
+        std::optional<SteadyClock::time_point> due;
+        const auto consider = [&due](SteadyClock::time_point time) {
+            if (!due || time < *due)
+                due = time;
+        };
+        bool waiting = false;
+        for (const auto& client : clients_) {
+            if (client->delayed_reply)
+                consider(client->reply_due);
+            if (const auto idle = client->IdleDeadline(options_.idle_timeout))
+                consider(*idle);
+            waiting = waiting || client->waiting != nullptr;
+        }
+        int timeout = due ? MillisecondsUntil(*due) : -1;
+        if (waiting && !clock_.manual()) {
             double next = 0;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
@@ -188,50 +218,138 @@ class Emulator::Server {
             }
             if (std::isfinite(next)) {
                 const double seconds = std::max(0.0, next - clock_.Now());
-                timeout = static_cast<int>(std::min(std::ceil(seconds * 1000.0), 3600000.0));
+                const int until_event =
+                    static_cast<int>(std::min(std::ceil(seconds * 1000.0), 3600000.0));
+                timeout = timeout < 0 ? until_event : std::min(timeout, until_event);
             }
         }
-        // While a message waits or a reply is held back, one queued message is enough: the
-        // rest stays in the socket, so that a client that floods the analyzer is slowed
-        // down by TCP instead of filling memory.
-        const bool busy = c.reply_delayed || c.waiting != nullptr;
-        const short input = (busy && c.framer.HasComplete()) ? 0 : POLLIN;
-        pollfd fds[2] = {{c.fd, input, 0}, {wake_.read_fd(), POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0)
-            return errno == EINTR;
-        if (fds[1].revents != 0)
-            wake_.Drain();
-        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
-            return true;
-        char buffer[65536];
-        const ssize_t got = ::recv(c.fd, buffer, sizeof(buffer), 0);
-        if (got < 0)
-            return errno == EINTR;
-        if (got == 0)
-            return false;  // the client closed the connection
-        c.framer.Append(std::string_view(buffer, static_cast<size_t>(got)));
-        if (c.waiting && c.framer.HasComplete()) {
+        return timeout;
+    }
+
+    // Moves bytes of a client whose socket poll() reported ready.
+    void MoveBytes(Client& client, short revents, SteadyClock::time_point now) {
+        if (client.lost || revents == 0)
+            return;
+        if ((revents & POLLOUT) != 0) {
+            const Transfer sent = client.output.Flush(client.fd);
+            if (sent == Transfer::kFailed)
+                client.lost = true;
+            else if (sent == Transfer::kMoved)
+                client.NoteProgress(now);
+        }
+        if (client.WantsInput() && (revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+            Receive(client, now);
+        } else if ((revents & (POLLHUP | POLLERR)) != 0 && !client.WantsInput()) {
+            client.lost = true;  // no way to read or answer any more
+        }
+    }
+
+    void Receive(Client& client, SteadyClock::time_point now) {
+        size_t got = 0;
+        switch (ReceiveSome(client.fd, receive_buffer_.data(), receive_buffer_.size(), got)) {
+            case Transfer::kMoved:
+                break;
+            case Transfer::kNone:
+                return;
+            case Transfer::kClosed:
+            case Transfer::kFailed:
+                client.lost = true;
+                return;
+        }
+        client.NoteProgress(now);
+        client.framer.Append(std::string_view(receive_buffer_.data(), got));
+        if (client.waiting && client.framer.HasComplete()) {
             // IEEE 488.2: a new message before the response was sent interrupts the query.
             // A message without queries waits instead (*WAI).
             std::lock_guard<std::mutex> lock(mutex_);
-            if (Instrument::ExpectsResponse(*c.waiting)) {
-                instrument_.Interrupt(*c.waiting);
-                c.waiting.reset();
+            if (Instrument::ExpectsResponse(*client.waiting)) {
+                instrument_.Interrupt(*client.waiting);
+                client.waiting.reset();
             }
         }
-        return true;
     }
 
-    bool Handle(Connection& c, scpi::MessageFramer::Message message) {
+    void AddClient(int fd, const std::string& peer, SteadyClock::time_point now) {
+        if (clients_.size() >= options_.max_clients) {
+            log_->Event("refused a connection from " + peer + ": " +
+                        std::to_string(clients_.size()) + " clients are connected");
+            ::close(fd);
+            return;
+        }
+        size_t id = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            id = ++connections_;
+            client_fds_.push_back(fd);
+        }
+        changed_.notify_all();
+        clients_.push_back(std::make_unique<Client>(id, fd, now));
+        log_->Event(id, "connection from " + peer);
+    }
+
+    void CloseClient(const Client& client) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            std::erase(client_fds_, client.fd);
+            ::close(client.fd);
+        }
+        changed_.notify_all();
+        log_->Event(client.id, "connection closed");
+    }
+
+    // One turn of a client: send what is queued, finish what it waits for when possible,
+    // then run at most one new message. False when the connection is to be closed.
+    bool Advance(Client& client) {
+        bool took_message = false;
+        while (true) {
+            if (!client.output.empty()) {
+                const Transfer sent = client.output.Flush(client.fd);
+                if (sent == Transfer::kFailed)
+                    return false;
+                if (sent == Transfer::kMoved)
+                    client.NoteProgress(SteadyClock::now());
+                if (!client.output.empty())
+                    return true;  // the rest goes when the socket takes it
+            }
+            if (client.delayed_reply) {
+                if (SteadyClock::now() < client.reply_due)
+                    return true;
+                QueueReply(client, *client.delayed_reply);
+                client.delayed_reply.reset();
+                continue;
+            }
+            if (client.waiting) {
+                bool done = false;
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    done = instrument_.Continue(*client.waiting, clock_.Now());
+                }
+                if (!done)
+                    return true;
+                std::string reply = Instrument::ResponseMessage(*client.waiting);
+                client.waiting.reset();
+                Deliver(client, std::move(reply), client.waiting_decision);
+                continue;
+            }
+            scpi::MessageFramer::Message message;
+            if (took_message || !client.framer.Next(message))
+                return true;
+            took_message = true;
+            if (!Handle(client, std::move(message)))
+                return false;
+        }
+    }
+
+    bool Handle(Client& client, scpi::MessageFramer::Message message) {
         if (message.overrun) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 instrument_.ReportInputOverrun();
             }
-            log_->Event("input buffer overrun: message dropped");
+            log_->Event(client.id, "input buffer overrun: message dropped");
             return true;
         }
-        log_->Received(message.text);
+        log_->Received(client.id, message.text);
         FaultPlan::Decision decision;
         std::optional<std::string> scripted;
         auto execution = std::make_unique<Execution>();
@@ -249,47 +367,51 @@ class Emulator::Server {
                 if (!scripted) {
                     Instrument::Begin(*execution, std::move(message.text));
                     done = instrument_.Continue(*execution, clock_.Now());
+                    ran_message_ = true;
                 }
             }
         }
         changed_.notify_all();
         if (decision.close_connection) {
-            log_->Event("closing the connection (injected fault)");
+            log_->Event(client.id, "closing the connection (injected fault)");
             return false;
         }
-        if (scripted)
-            return Deliver(c, *scripted, decision);
-        if (!done) {
-            c.waiting = std::move(execution);
-            c.waiting_decision = decision;
-            return true;
+        if (scripted) {
+            Deliver(client, *scripted, decision);
+        } else if (!done) {
+            client.waiting = std::move(execution);
+            client.waiting_decision = decision;
+        } else {
+            Deliver(client, Instrument::ResponseMessage(*execution), decision);
         }
-        return Deliver(c, Instrument::ResponseMessage(*execution), decision);
+        return true;
     }
 
-    bool Deliver(Connection& c, std::string reply, const FaultPlan::Decision& decision) {
+    void Deliver(Client& client, std::string reply, const FaultPlan::Decision& decision) {
         std::string bytes = decision.Apply(std::move(reply));
         if (bytes.empty())
-            return true;
+            return;
         if (decision.delay.count() > 0) {
-            c.delayed_reply = std::move(bytes);
-            c.reply_due = SteadyClock::now() + decision.delay;
-            c.reply_delayed = true;
-            return true;
+            client.delayed_reply = std::move(bytes);
+            client.reply_due = SteadyClock::now() + decision.delay;
+            return;
         }
-        return SendReply(c, bytes);
+        QueueReply(client, bytes);
     }
 
-    bool SendReply(Connection& c, std::string_view bytes) {
-        log_->Replied(bytes);
-        return SendAll(c.fd, bytes);
+    void QueueReply(Client& client, std::string_view bytes) {
+        log_->Replied(client.id, bytes);
+        client.output.Append(bytes);
     }
 
-    WakePipe wake_;
     Listeners listeners_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::unique_ptr<MessageLog> log_;
+    // The server thread's own state.
+    std::vector<std::unique_ptr<Client>> clients_;
+    std::array<char, 65536> receive_buffer_{};
+    bool ran_message_ = false;  // a message ran in this pass over the clients
 
     friend class Emulator;
 };
@@ -355,13 +477,23 @@ bool Emulator::WaitForConnections(size_t count, std::chrono::milliseconds timeou
 }
 
 bool Emulator::connected() const {
+    return ConnectedClients() > 0;
+}
+
+size_t Emulator::ConnectedClients() const {
     std::lock_guard<std::mutex> lock(server_->mutex_);
-    return server_->connected_;
+    return server_->client_fds_.size();
+}
+
+bool Emulator::WaitForConnectedClients(size_t count, std::chrono::milliseconds timeout) const {
+    std::unique_lock<std::mutex> lock(server_->mutex_);
+    return server_->changed_.wait_for(lock, timeout,
+                                      [&] { return server_->client_fds_.size() == count; });
 }
 
 bool Emulator::WaitForDisconnect(std::chrono::milliseconds timeout) const {
     std::unique_lock<std::mutex> lock(server_->mutex_);
-    return server_->changed_.wait_for(lock, timeout, [&] { return !server_->connected_; });
+    return server_->changed_.wait_for(lock, timeout, [&] { return server_->client_fds_.empty(); });
 }
 
 void Emulator::ExpectQuery(std::string message, std::string reply) {
@@ -395,9 +527,7 @@ void Emulator::ClearFaults() {
 }
 
 void Emulator::CloseConnection() {
-    std::lock_guard<std::mutex> lock(server_->mutex_);
-    if (server_->client_fd_ >= 0)
-        ::shutdown(server_->client_fd_, SHUT_RDWR);
+    server_->ShutDownClients();
 }
 
 void Emulator::SetEventStatusBits(uint8_t bits) {
@@ -427,6 +557,8 @@ std::string Emulator::Execute(std::string_view message) {
     std::string response = Instrument::ResponseMessage(execution);
     if (!response.empty())
         response.pop_back();
+    // The message may have ended an operation that a client waits for.
+    server_->wake_.Wake();
     return response;
 }
 

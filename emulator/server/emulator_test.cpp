@@ -1,5 +1,5 @@
-// The emulator's server and test hooks over real TCP: received messages, clients in
-// sequence, the scripted protocol, injected faults, local execution, restart and the log.
+// The emulator's server and test hooks over real TCP: received messages, clients side by
+// side, the scripted protocol, injected faults, local execution, restart and the log.
 #include "tevo/emulator/emulator.h"
 
 #include <gtest/gtest.h>
@@ -49,22 +49,23 @@ TEST(Emulator, RecordsEveryMessageExactlyAndRunsItBeforeReportingIt) {
               "TCPIP::127.0.0.1::" + std::to_string(e.port) + "::SOCKET");
 }
 
-TEST(Emulator, ServesClientsOneAfterAnother) {
+TEST(Emulator, ServesClientsSideBySideOnOneAnalyzer) {
     ConnectedEmulator e;
     ASSERT_TRUE(e.emulator.WaitForConnections(1, 5s));
     ASSERT_TRUE(e.Send("SENS:FREQ:STAR 3e6"));
-    ScpiClient second(e.port);  // waits in the listen queue
-    ASSERT_TRUE(second.Send("SENS:FREQ:STAR?"));
-    EXPECT_TRUE(second.Quiet(kQuiet));
-    EXPECT_EQ(e.emulator.ConnectionCount(), 1u);
-    e.client.Close();
-    EXPECT_EQ(second.ReadLine(), "3E+06");  // the state outlives the first client
+    ScpiClient second(e.port);                            // served while the first one is connected
+    EXPECT_EQ(second.Query("SENS:FREQ:STAR?"), "3E+06");  // the analyzer's state is shared
     EXPECT_EQ(e.emulator.ConnectionCount(), 2u);
+    EXPECT_EQ(e.emulator.ConnectedClients(), 2u);
+    e.client.Close();
+    ASSERT_TRUE(e.emulator.WaitForConnectedClients(1, 5s));
     EXPECT_TRUE(e.emulator.connected());
+    EXPECT_EQ(second.Query("*IDN?"), kIdn);
     second.Close();
     ASSERT_TRUE(e.emulator.WaitForDisconnect(5s));
+    EXPECT_FALSE(e.emulator.connected());
     ScpiClient third(e.port);
-    EXPECT_EQ(third.Query("*IDN?"), kIdn);
+    EXPECT_EQ(third.Query("SENS:FREQ:STAR?"), "3E+06");  // the state outlives its clients
     EXPECT_EQ(e.emulator.ConnectionCount(), 3u);
 }
 
@@ -208,10 +209,12 @@ TEST(Emulator, LogsMessagesRepliesAndConnections) {
         ASSERT_TRUE(e.client.ReadBlock().has_value());
     }
     const std::string log = tevo::testing::ReadFile(dir / "emulator.log");
-    EXPECT_EQ(log.rfind("-- connection from 127.0.0.1:", 0), 0u) << log;
-    EXPECT_NE(log.find("<< *IDN?\n>> Valdacor,KLC,100482,3.12\\n\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("<< TRAC? TRACE1\n>> #3404<404 bytes>\\n\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("-- connection closed\n"), std::string::npos) << log;
+    EXPECT_EQ(log.rfind("[1] -- connection from 127.0.0.1:", 0), 0u) << log;
+    EXPECT_NE(log.find("[1] << *IDN?\n[1] >> Valdacor,KLC,100482,3.12\\n\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("[1] << TRAC? TRACE1\n[1] >> #3404<404 bytes>\\n\n"), std::string::npos)
+        << log;
+    EXPECT_NE(log.find("[1] -- connection closed\n"), std::string::npos) << log;
 }
 
 TEST(Emulator, ListensOnTheIpv6LoopbackToo) {

@@ -1,16 +1,33 @@
 #include "server/message_log.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <stdexcept>
+#include <utility>
 
 namespace tevo::emulator {
 
-MessageLog::MessageLog(const std::string& path) {
-    if (path.empty())
+MessageLog::MessageLog(std::string path, uint64_t limit_bytes)
+    : path_(std::move(path)), limit_(limit_bytes) {
+    if (path_.empty())
         return;
-    stream_.open(path, std::ios::out | std::ios::app | std::ios::binary);
+    stream_.open(path_, std::ios::out | std::ios::app | std::ios::binary);
     if (!stream_)
-        throw std::runtime_error("cannot open the log file " + path);
+        throw std::runtime_error("cannot open the log file " + path_);
+    std::error_code error;
+    rotates_ = std::filesystem::is_regular_file(path_, error);
+    if (rotates_)
+        size_ = std::filesystem::file_size(path_, error);
+    if (error)
+        size_ = 0;
+}
+
+bool MessageLog::enabled() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stream_.is_open();
 }
 
 std::string MessageLog::Printable(std::string_view bytes) {
@@ -60,22 +77,68 @@ std::string MessageLog::Printable(std::string_view bytes) {
     return out;
 }
 
-void MessageLog::Line(std::string_view prefix, std::string_view text) {
-    if (!enabled())
-        return;
+void MessageLog::Line(size_t connection, std::string_view prefix, std::string text) {
+    if (text.size() > kMaxTextBytes) {
+        const size_t cut = text.size() - kMaxTextBytes;
+        text.resize(kMaxTextBytes);
+        text += "<" + std::to_string(cut) + " more characters>";
+    }
+    std::string line;
+    if (connection != 0)
+        line = "[" + std::to_string(connection) + "] ";
+    line.append(prefix);
+    line += text;
+    line.push_back('\n');
     std::lock_guard<std::mutex> lock(mutex_);
-    stream_ << prefix << text << '\n';
-    stream_.flush();
+    Write(line);
 }
 
-void MessageLog::Received(std::string_view message) {
-    Line("<< ", Printable(message));
+void MessageLog::Write(const std::string& line) {
+    if (!stream_.is_open())
+        return;
+    if (rotates_ && size_ > 0 && size_ + line.size() > limit_)
+        Rotate();
+    if (!stream_.is_open())
+        return;
+    stream_ << line;
+    stream_.flush();
+    size_ += line.size();
 }
-void MessageLog::Replied(std::string_view reply) {
-    Line(">> ", Printable(reply));
+
+void MessageLog::Rotate() {
+    stream_.close();
+    const std::string older = path_ + ".1";
+    if (std::rename(path_.c_str(), older.c_str()) != 0) {
+        const std::string reason = std::strerror(errno);
+        stream_.open(path_, std::ios::out | std::ios::app | std::ios::binary);
+        stream_ << "-- the log reached its limit of " << limit_
+                << " bytes and cannot be renamed to " << older << " (" << reason
+                << "): logging stops\n";
+        stream_.close();
+        return;
+    }
+    stream_.open(path_, std::ios::out | std::ios::trunc | std::ios::binary);
+    size_ = 0;
 }
+
+void MessageLog::Received(size_t connection, std::string_view message) {
+    if (!enabled())
+        return;
+    Line(connection, "<< ", Printable(message));
+}
+
+void MessageLog::Replied(size_t connection, std::string_view reply) {
+    if (!enabled())
+        return;
+    Line(connection, ">> ", Printable(reply));
+}
+
+void MessageLog::Event(size_t connection, std::string_view text) {
+    Line(connection, "-- ", std::string(text));
+}
+
 void MessageLog::Event(std::string_view text) {
-    Line("-- ", text);
+    Line(0, "-- ", std::string(text));
 }
 
 }  // namespace tevo::emulator

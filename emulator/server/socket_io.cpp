@@ -115,17 +115,39 @@ int AcceptClient(int listen_fd, std::string& peer) {
     return fd;
 }
 
-bool SendAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+Transfer ReceiveSome(int fd, char* buffer, size_t size, size_t& received) {
+    ssize_t got = -1;
+    do {
+        got = ::recv(fd, buffer, size, MSG_DONTWAIT);
+    } while (got < 0 && errno == EINTR);
+    received = got > 0 ? static_cast<size_t>(got) : 0;
+    if (got > 0)
+        return Transfer::kMoved;
+    if (got == 0)
+        return Transfer::kClosed;
+    return (errno == EAGAIN || errno == EWOULDBLOCK) ? Transfer::kNone : Transfer::kFailed;
+}
+
+Transfer OutputQueue::Flush(int fd) {
+    Transfer result = Transfer::kNone;
+    while (!empty()) {
+        const ssize_t sent =
+            ::send(fd, pending_.data() + sent_, size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         if (sent < 0) {
             if (errno == EINTR)
                 continue;
-            return false;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                break;
+            return Transfer::kFailed;
         }
-        bytes.remove_prefix(static_cast<size_t>(sent));
+        sent_ += static_cast<size_t>(sent);
+        result = Transfer::kMoved;
     }
-    return true;
+    if (empty()) {
+        pending_.clear();
+        sent_ = 0;
+    }
+    return result;
 }
 
 WakePipe::WakePipe() {

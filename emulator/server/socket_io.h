@@ -1,5 +1,6 @@
 // The POSIX socket work of the server: listening sockets, accepting clients with
-// TCP_NODELAY, whole writes, and a pipe that wakes the server thread from poll().
+// TCP_NODELAY, reads and writes that never block, and a pipe that wakes the server thread
+// from poll().
 #pragma once
 
 #include <cstdint>
@@ -26,9 +27,33 @@ inline constexpr int kReceiveBufferBytes = 256 * 1024;
 // -1 when accept fails.
 int AcceptClient(int listen_fd, std::string& peer);
 
-// Writes all bytes (retrying short writes, never raising SIGPIPE). False when the
-// connection failed.
-bool SendAll(int fd, std::string_view bytes);
+// What a read or write that must not block achieved.
+enum class Transfer {
+    kMoved,   // at least one byte was moved
+    kNone,    // nothing could be moved now (the socket would block)
+    kClosed,  // the peer closed the connection (reads only)
+    kFailed,  // the connection failed
+};
+
+// Receives what has arrived into buffer (at most size bytes), without blocking; received
+// is the number of bytes stored.
+Transfer ReceiveSome(int fd, char* buffer, size_t size, size_t& received);
+
+// The bytes still to be written to a socket, written as far as the socket takes them
+// without blocking (never raising SIGPIPE). The owner decides when to add more, which
+// bounds what a client that does not read can make the server hold.
+class OutputQueue {
+  public:
+    void Append(std::string_view bytes) { pending_.append(bytes); }
+    bool empty() const { return sent_ == pending_.size(); }
+    size_t size() const { return pending_.size() - sent_; }
+    // Writes as much as the socket takes now.
+    Transfer Flush(int fd);
+
+  private:
+    std::string pending_;
+    size_t sent_ = 0;  // bytes of pending_ already written
+};
 
 class WakePipe {
   public:

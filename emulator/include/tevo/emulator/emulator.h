@@ -7,8 +7,19 @@
 //   ... talk SCPI to 127.0.0.1:port (messages end with LF) ...
 //   emulator.ReceivedMessages();                   // exact messages, terminators removed
 //
-// One client is served at a time; further clients wait in the listen queue and are served
-// in turn. The analyzer's state lasts across clients, as a real instrument's does.
+// Several clients are served at once, each connection with its own input and output queue,
+// all on the one analyzer and its settings: the messages of all clients run one at a time
+// against the analyzer, in the order in which they are taken from the connections (one
+// message per connection in turn). A message that waits for an operation (*OPC?, *WAI,
+// *CAL?) or a reply held back by a fault holds back only its own connection. A client that
+// makes no progress for EmulatorOptions::idle_timeout is dropped: it sends nothing while
+// the emulator waits for its input, or reads nothing while a reply to it is queued. The
+// analyzer's state lasts across clients, as a real instrument's does.
+//
+// The test hooks see all clients as one stream: the recorded messages, the scripted
+// protocol and the injected faults apply to every client's messages in the order in which
+// they run. A fault that closes the connection closes the connection of the message that
+// triggered it; the log tags every line of a connection with its number ("[2] << *IDN?").
 // Everything here is thread-safe.
 #pragma once
 
@@ -24,6 +35,7 @@ namespace tevo::emulator {
 
 struct EmulatorOptions {
     std::string model = "KLC";  // KLA, KLBR, KLC, KLD or KLF
+    // Fields of the *IDN? reply: 1 to 64 printable ASCII characters, no comma or semicolon.
     std::string serial = "100482";
     std::string firmware = "3.12";
     // Sweeps and calibrations take their nominal time multiplied by this; 0 makes them
@@ -35,8 +47,19 @@ struct EmulatorOptions {
     // The address to listen on. On the IPv4 loopback address the emulator also listens on
     // the IPv6 loopback address with the same port, where that is possible.
     std::string bind_address = "127.0.0.1";
-    // When set, every received message and every reply is appended to this file.
+    // When set, every received message and every reply is appended to this file. Lines
+    // longer than about 1 KiB are cut. When the file would grow beyond log_limit_bytes it is
+    // renamed to log_path + ".1" (replacing an older one) and a new file is started, so the
+    // log never takes more than twice the limit. A file that is not a regular file (a pipe,
+    // a terminal) is never renamed.
     std::string log_path;
+    static constexpr uint64_t kMinLogLimitBytes = 4096;
+    uint64_t log_limit_bytes = uint64_t{16} << 20;
+    // A client that makes no progress for this long is dropped; zero keeps idle clients
+    // connected for ever.
+    std::chrono::milliseconds idle_timeout{std::chrono::seconds(60)};
+    // Clients connected at the same time; a further client is disconnected at once.
+    size_t max_clients = 32;
     // Keep every received message for ReceivedMessages. A long-running server that nobody
     // inspects turns this off so that its memory does not grow with every message.
     bool record_messages = true;
@@ -70,7 +93,10 @@ struct Fault {
 
 class Emulator {
   public:
-    // Throws std::invalid_argument for an unknown model or a negative time scale.
+    // Throws std::invalid_argument for an unknown model, a serial number or firmware
+    // revision that cannot be a field of the *IDN? reply (it needs 1 to 64 printable ASCII
+    // characters without commas or semicolons), a negative time scale or idle timeout, no
+    // room for a client, or a log limit below EmulatorOptions::kMinLogLimitBytes.
     explicit Emulator(EmulatorOptions options = {});
     ~Emulator();
     Emulator(const Emulator&) = delete;
@@ -80,7 +106,7 @@ class Emulator {
     // Throws std::system_error when the port cannot be opened, std::logic_error when
     // already running, std::runtime_error when the log file cannot be opened.
     uint16_t Start(uint16_t port = 0);
-    // Closes the connection and the listener and waits for the server thread. The
+    // Closes the connections and the listener and waits for the server thread. The
     // analyzer's state is kept; Start may be called again.
     void Stop();
     bool running() const;
@@ -96,10 +122,14 @@ class Emulator {
     // Waits until at least count messages have been received (counted since the last
     // ClearReceivedMessages). False on timeout.
     bool WaitForMessages(size_t count, std::chrono::milliseconds timeout) const;
-    // Connections accepted so far.
+    // Connections accepted so far (those refused for want of room are not counted).
     size_t ConnectionCount() const;
     bool WaitForConnections(size_t count, std::chrono::milliseconds timeout) const;
+    // Whether any client is connected, and how many are.
     bool connected() const;
+    size_t ConnectedClients() const;
+    // Waits until exactly count clients are connected. False on timeout.
+    bool WaitForConnectedClients(size_t count, std::chrono::milliseconds timeout) const;
     // Waits until no client is connected. False on timeout.
     bool WaitForDisconnect(std::chrono::milliseconds timeout) const;
 
@@ -117,7 +147,7 @@ class Emulator {
     // ---- Faults.
     void InjectFault(Fault fault);
     void ClearFaults();
-    // Closes the current connection now (nothing happens when no client is connected).
+    // Closes the connections of all clients now (nothing happens when none is connected).
     void CloseConnection();
     // Sets bits of the standard event status register, as if errors had happened.
     void SetEventStatusBits(uint8_t bits);
