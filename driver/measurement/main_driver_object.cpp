@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "server/module_lock.h"
 #include "session/class_info.h"
 
 namespace tevo::driver {
@@ -59,14 +58,12 @@ const IID* const kErrorInfoInterfaces[] = {
 }  // namespace
 
 CTevo::CTevo() {
-    LockModule();
     // Without the tracing service the object works untraced.
     trace_binding_.SetUp(static_cast<SupportErrorInfoFacet*>(this), nullptr);
 }
 
 CTevo::~CTevo() {
     trace_binding_.TearDown();
-    UnlockModule();
 }
 
 HRESULT CTevo::Create(REFIID riid, void** object) {

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "server/module_lock.h"
 #include "session/driver_session.h"
 #include "session/inherent_facets.h"
 #include "session/trace_setup.h"
@@ -41,7 +42,9 @@ class ProvideClassInfoFacet : public Facet<CTevo, IProvideClassInfo2> {
     HRESULT STDMETHODCALLTYPE GetGUID(DWORD dwGuidKind, GUID* pGUID) override;
 };
 
-class CTevo final : public DriverSession,
+// ModuleReference comes first so that the module count is released last.
+class CTevo final : private ModuleReference,
+                    public DriverSession,
                     public SupportErrorInfoFacet,
                     public ProvideClassInfoFacet,
                     public TraceSwitchFacet<CTevo>,

@@ -28,11 +28,15 @@ HRESULT TevoClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void*
     return CTevo::Create(riid, ppvObject);
 }
 
+// An unlock without an outstanding lock is ignored and still succeeds, as a surplus
+// UnlockObject does: COM's own LockServer never fails and clients do not check its result,
+// so refusing would change nothing for a faulty client, while counting it would let the
+// module be unloaded under live objects.
 HRESULT TevoClassFactory::LockServer(BOOL fLock) {
     if (fLock != FALSE) {
-        LockModule();
+        LockServerModule();
     } else {
-        UnlockModule();
+        UnlockServerModule();
     }
     return S_OK;
 }

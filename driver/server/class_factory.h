@@ -15,6 +15,7 @@ class TevoClassFactory final : public IClassFactory {
     // No aggregation: an outer object gives CLASS_E_NOAGGREGATION.
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
                                              void** ppvObject) override;
+    // A surplus unlock is ignored (S_OK).
     HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
 };
 

@@ -80,6 +80,29 @@ TEST_F(DriverModule, ClientRunsASimulatedSession) {
     EXPECT_EQ(can_unload_now_(), S_OK);
 }
 
+TEST_F(DriverModule, SurplusLockServerUnlockCannotReleaseLiveObjects) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(get_class_object_(CLSID_Tevo, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    ComPtr<IIviDriver> driver;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IIviDriver, reinterpret_cast<void**>(&driver)),
+              S_OK);
+    // An unlock without a lock is ignored: the object still keeps the module loaded.
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(can_unload_now_(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(can_unload_now_(), S_FALSE);
+    driver = nullptr;
+    EXPECT_EQ(can_unload_now_(), S_OK);
+    // The surplus unlocks were not kept as a debt either: a new lock counts in full.
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    EXPECT_EQ(can_unload_now_(), S_FALSE);
+    EXPECT_EQ(factory->LockServer(FALSE), S_OK);
+    EXPECT_EQ(can_unload_now_(), S_OK);
+}
+
 TEST_F(DriverModule, FactoryRefusesAggregationAndOtherClasses) {
     ComPtr<IClassFactory> factory;
     ASSERT_EQ(get_class_object_(CLSID_Tevo, IID_IClassFactory, reinterpret_cast<void**>(&factory)),

@@ -182,6 +182,32 @@ TEST_F(ObjectLockTest, OtherThreadsWaitForTheOwnersLastUnlock) {
     EXPECT_EQ(utility_->UnlockObject(), S_OK);
 }
 
+TEST_F(ObjectLockTest, SurplusUnlocksLeaveTheLockWorking) {
+    // Surplus unlocks: without any lock, and after a balanced lock and unlock.
+    EXPECT_EQ(utility_->UnlockObject(), S_OK);
+    ASSERT_EQ(utility_->LockObject(), S_OK);
+    ASSERT_EQ(utility_->UnlockObject(), S_OK);
+    EXPECT_EQ(utility_->UnlockObject(), S_OK);
+    EXPECT_EQ(utility_->UnlockObject(), S_OK);
+    // A new lock still keeps another thread out, and one unlock lets it in.
+    ASSERT_EQ(utility_->LockObject(), S_OK);
+    {
+        BackgroundCall other([this] { return ReadCacheFromAnotherCall(); });
+        EXPECT_FALSE(other.WaitDone(150)) << "blocked while the lock is held";
+        ASSERT_EQ(utility_->UnlockObject(), S_OK);
+        EXPECT_TRUE(other.WaitDone(10000));
+        EXPECT_EQ(other.result(), S_OK);
+    }
+    // And the other thread can now take it itself.
+    BackgroundCall other_locks([this] {
+        const HRESULT locked = utility_->LockObject();
+        const HRESULT unlocked = utility_->UnlockObject();
+        return FAILED(locked) ? locked : unlocked;
+    });
+    EXPECT_TRUE(other_locks.WaitDone(10000));
+    EXPECT_EQ(other_locks.result(), S_OK);
+}
+
 TEST_F(ObjectLockTest, InitializeIsNeverBlockedByAnotherThreadsLock) {
     ASSERT_EQ(utility_->LockObject(), S_OK);
     BackgroundCall other([this] {

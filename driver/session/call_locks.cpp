@@ -2,6 +2,27 @@
 
 namespace tevo::driver {
 
+void CallLock::Enter() {
+    if (TryEnterCriticalSection(&section_) == FALSE) {
+        waiters_.fetch_add(1);
+        EnterCriticalSection(&section_);
+        waiters_.fetch_sub(1);
+    }
+    if (depth_++ == 0) {
+        owner_.store(GetCurrentThreadId());
+    }
+}
+
+void CallLock::Leave() {
+    if (!IsHeldByCurrentThread()) {
+        return;  // like LeaveCriticalSection: a thread that does not hold it changes nothing
+    }
+    if (--depth_ == 0) {
+        owner_.store(0);
+    }
+    LeaveCriticalSection(&section_);
+}
+
 ObjectLock::ObjectLock() : semaphore_(CreateSemaphoreA(nullptr, 1, 1, nullptr)) {
     InitializeCriticalSection(&guard_);
 }
@@ -13,9 +34,15 @@ ObjectLock::~ObjectLock() {
     }
 }
 
+void ObjectLock::WaitForSemaphore() {
+    waiters_.fetch_add(1);
+    WaitForSingleObject(semaphore_, INFINITE);
+    waiters_.fetch_sub(1);
+}
+
 void ObjectLock::WaitWhileOwnedByOtherThread() {
     if (count_.load() > 0 && owner_.load() != GetCurrentThreadId()) {
-        WaitForSingleObject(semaphore_, INFINITE);
+        WaitForSemaphore();
         ReleaseSemaphore(semaphore_, 1, nullptr);
     }
 }
@@ -29,7 +56,7 @@ void ObjectLock::Acquire() {
         // The semaphore is waited for without the guard: a thread that has just been given
         // the semaphore must be able to enter the guard to record itself as owner.
         LeaveCriticalSection(&guard_);
-        WaitForSingleObject(semaphore_, INFINITE);
+        WaitForSemaphore();
         EnterCriticalSection(&guard_);
         owner_.store(me);
         count_.store(1);

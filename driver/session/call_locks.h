@@ -17,11 +17,22 @@ class CallLock {
     CallLock(const CallLock&) = delete;
     CallLock& operator=(const CallLock&) = delete;
 
-    void Enter() { EnterCriticalSection(&section_); }
-    void Leave() { LeaveCriticalSection(&section_); }
+    void Enter();
+    void Leave();
+
+    // Whether the calling thread holds the lock: true inside a call and in the frames of
+    // the calls it makes on its own object (nested calls).
+    bool IsHeldByCurrentThread() const { return owner_.load() == GetCurrentThreadId(); }
+    // How many threads are waiting to enter (for diagnostics and tests).
+    LONG Waiters() const { return waiters_.load(); }
 
   private:
     CRITICAL_SECTION section_{};
+    // Written only by the thread that holds the section: its id while it holds it, else 0.
+    // Any thread may compare it with its own id: only that thread ever stores that id.
+    std::atomic<DWORD> owner_{0};
+    LONG depth_ = 0;  // entries of the owner; guarded by the section
+    std::atomic<LONG> waiters_{0};
 };
 
 class CallLockScope {
@@ -56,12 +67,19 @@ class ObjectLock {
 
     LONG Count() const { return count_.load(); }
     DWORD Owner() const { return owner_.load(); }
+    // How many threads are waiting for another owner's last Release (for diagnostics and
+    // tests).
+    LONG Waiters() const { return waiters_.load(); }
 
   private:
+    // Waits for the semaphore, counted in waiters_.
+    void WaitForSemaphore();
+
     HANDLE semaphore_ = nullptr;
     // Read without the guard by the call wait: atomics keep that read well defined.
     std::atomic<LONG> count_{0};
     std::atomic<DWORD> owner_{0};
+    std::atomic<LONG> waiters_{0};
     CRITICAL_SECTION guard_{};
 };
 

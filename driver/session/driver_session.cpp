@@ -238,6 +238,9 @@ HRESULT DriverSession::DriverInitialize(BSTR ResourceName, VARIANT_BOOL IdQuery,
     if (state_.initialized) {
         return ReportError(Errors(), kAlreadyInitialized, "The driver is already initialized.");
     }
+    // Whatever instrument answered before (also one that failed the identity check) is not
+    // the one this session is about to open.
+    ForgetIdentity();
     // A driver session of the IVI configuration store, or else a VISA resource descriptor.
     ReleaseConfigurationReferences();
     tevo::com::ComPtr<IIviDriverSession> session;
@@ -470,6 +473,15 @@ HRESULT DriverSession::AuthenticateInstrument(const std::string& manufacturer,
     return S_OK;
 }
 
+void DriverSession::ForgetIdentity() {
+    state_.identity_read = false;
+    state_.instrument_manufacturer.clear();
+    state_.instrument_model.clear();
+    state_.serial_number.clear();
+    state_.instrument_firmware_revision.clear();
+    state_.idn_response.clear();
+}
+
 void DriverSession::ReleaseConfigurationReferences() {
     if (state_.driver_session_ref != nullptr) {
         state_.driver_session_ref->Release();
@@ -490,7 +502,7 @@ HRESULT DriverSession::DriverClose() {
     }
     ReleaseConfigurationReferences();
     state_.initialized = false;
-    state_.identity_read = false;
+    ForgetIdentity();
     return CloseInstrumentSpecific();
 }
 

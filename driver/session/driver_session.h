@@ -29,6 +29,7 @@ class DriverSession : public FrameObject, public FrameRoot, public InstrumentIoO
     FrameRoot* FrameRootPointer() override { return root_.load(); }
     FrameLocks& Locks() override { return locks_; }
     bool IsSessionActive() override { return true; }
+    bool IsInitializedUnderCallLock() override { return state_.initialized; }
     bool QueryInstrumentStatusEnabled() override { return state_.query_instrument_status; }
     ErrorSource IoErrorSource() override { return Errors(); }
 
@@ -138,6 +139,8 @@ class DriverSession : public FrameObject, public FrameRoot, public InstrumentIoO
     HRESULT GetFlag(bool flag, VARIANT_BOOL* out, const char* method, const char* parameter);
     HRESULT QueryOwnInterface(REFIID iid, void** out, const char* method);
     void ReleaseConfigurationReferences();
+    // Clears the identity read from an instrument, so that the next request reads it again.
+    void ForgetIdentity();
 
     SessionState state_;
     FrameLocks locks_;

@@ -193,6 +193,11 @@ TEST_F(InherentCapabilities, SimulatedErrorQueryAndSettingsRules) {
     EXPECT_EQ(utility->ErrorQuery(&code, &message), S_OK);
     EXPECT_EQ(code, 0);
     EXPECT_EQ(message.ToWide(), L"No Error");
+    // SelfTest passes without the instrument: result 0, whatever the variable held.
+    LONG test_result = 42;
+    EXPECT_EQ(utility->SelfTest(&test_result, &message), S_OK);
+    EXPECT_EQ(test_result, 0);
+    EXPECT_EQ(message.ToWide(), L"Selftest passed");
 
     VARIANT_BOOL value = VARIANT_TRUE;
     EXPECT_EQ(operation->put_RangeCheck(1), S_OK);

@@ -144,6 +144,44 @@ TEST(Initialize, AnotherInstrumentFailsTheIdentityCheck) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
+TEST(Initialize, FailedIdentityCheckLeavesNoIdentityBehind) {
+    RunningEmulator emulator;  // a KLC of Valdacor
+    const Bstr resource = emulator.Resource();
+    auto driver = NewDriver();
+    auto identity = As<IIviDriverIdentity>(driver.Get());
+    auto fail_identity_check = [&](const char* foreign_idn) {
+        emulator->ClearScript();
+        emulator->ExpectQuery("*IDN?", foreign_idn);
+        EXPECT_EQ(Initialize(driver.Get(), resource.View().data(), VARIANT_TRUE, nullptr),
+                  E_IVI_ID_QUERY_FAILED);
+        TakeThreadError();
+        EXPECT_TRUE(emulator->WaitForDisconnect(std::chrono::seconds(10)));
+        emulator->ClearScript();
+        emulator->ClearReceivedMessages();
+    };
+
+    // The right analyzer is asked again and accepted.
+    fail_identity_check("Valdacor,XK9,1,1.0");
+    ASSERT_EQ(Initialize(driver.Get(), resource.View().data(), VARIANT_TRUE, nullptr), S_OK);
+    EXPECT_EQ(emulator->ReceivedMessages(), std::vector<std::string>{"*IDN?"});
+    EXPECT_EQ(Text(identity.Get(), &IIviDriverIdentity::get_InstrumentModel), L"KLC");
+    EXPECT_EQ(driver->Close(), S_OK);
+
+    // Without IdQuery the identity is read when asked for, from the instrument connected.
+    fail_identity_check("Othermaker,KLC,1,1.0");
+    ASSERT_EQ(Initialize(driver.Get(), resource.View().data(), VARIANT_FALSE, nullptr), S_OK);
+    EXPECT_EQ(Text(identity.Get(), &IIviDriverIdentity::get_InstrumentManufacturer), L"Valdacor");
+    EXPECT_EQ(Text(identity.Get(), &IIviDriverIdentity::get_InstrumentModel), L"KLC");
+    EXPECT_EQ(driver->Close(), S_OK);
+
+    // A simulated session has the simulated identity.
+    fail_identity_check("Valdacor,XK9,1,1.0");
+    ASSERT_EQ(Initialize(driver.Get(), L"x", VARIANT_TRUE, L"Simulate=true"), S_OK);
+    EXPECT_EQ(Text(identity.Get(), &IIviDriverIdentity::get_InstrumentModel),
+              L"KLx Simulated Driver");
+    EXPECT_EQ(driver->Close(), S_OK);
+}
+
 TEST(Initialize, UnparsableIdentityFails) {
     RunningEmulator emulator;
     emulator->ExpectQuery("*IDN?", ",");
