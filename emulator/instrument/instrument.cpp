@@ -299,9 +299,10 @@ void Instrument::RunSweeps(int screen_index, int count, bool restart) {
 void Instrument::PrepareTraces(int screen_index, double now) {
     Update(now);
     ScreenState& screen = state_.screens[static_cast<size_t>(screen_index)];
-    if (screen.continuous && !screen.measuring) {
+    if (screen.continuous && !screen.measuring && ScreenShown(screen_index)) {
         // One sweep per elapsed sweep time; every unit of a message sees the same sweep
-        // (they share their clock time), also when sweeps are instant.
+        // (they share their clock time), also when sweeps are instant. A hidden screen
+        // does not sweep: its traces keep what they showed.
         const double sweep = screen.sweep_time * time_scale_;
         if (now > screen.last_continuous_sweep && now - screen.last_continuous_sweep >= sweep) {
             RunSweeps(screen_index, 1, false);
@@ -330,13 +331,16 @@ int Instrument::OperationCondition() const {
         condition |= 1;
     for (int i = 0; i < kScreenCount; ++i) {
         const ScreenState& screen = state_.screens[static_cast<size_t>(i)];
-        // In single-screen format only the selected screen sweeps continuously.
-        const bool shown =
-            state_.global.display_format == kDisplaySplit || state_.global.selected_window == i + 1;
-        if (screen.measuring || (screen.continuous && shown))
+        if (screen.measuring || (screen.continuous && ScreenShown(i)))
             condition |= 8;
     }
     return condition;
+}
+
+bool Instrument::ScreenShown(int screen_index) const {
+    // In single-screen format only the selected screen is shown.
+    return state_.global.display_format == kDisplaySplit ||
+           state_.global.selected_window == screen_index + 1;
 }
 
 }  // namespace tevo::emulator

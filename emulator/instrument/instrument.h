@@ -82,13 +82,17 @@ class Instrument {
     void ArmOperationComplete();
     void Reset();
     // Brings the traces of a screen up to date: completed measurements, a sweep in
-    // continuous mode when one is due, traces that do not have the current point count.
+    // continuous mode when one is due and the screen is shown, traces that do not have the
+    // current point count.
     void PrepareTraces(int screen_index, double now);
     // The values of trace 1..6 of a screen after PrepareTraces.
     const std::vector<float>& TraceValues(int screen_index, int trace, double now);
     // STATus:OPERation:CONDition bits: 1 calibrating, 8 sweeping (a measurement runs, or a
     // shown screen sweeps continuously).
     int OperationCondition() const;
+    // Whether a screen is on the display: both in split format, else the selected one. Only
+    // shown screens sweep continuously.
+    bool ScreenShown(int screen_index) const;
 
   private:
     bool RunUnit(Execution& execution, std::string_view text, double now);
