@@ -1,8 +1,13 @@
 #include "measurement/main_driver_object.h"
 
+#include <array>
+#include <iterator>
 #include <new>
 
+#include "measurement/trace_item.h"
 #include "session/class_info.h"
+#include "session/error_codes.h"
+#include "translate/trace_names.h"
 
 namespace tevo::driver {
 
@@ -55,9 +60,105 @@ const IID* const kErrorInfoInterfaces[] = {
     &IID_ITevoTriggerVideo,
 };
 
+// One entry of the interface table: the interface identifier and the facet that answers it.
+struct InterfaceEntry {
+    const IID* iid;
+    IUnknown* (*facet)(CTevo& object);
+};
+
+template <class Interface, class FacetType>
+constexpr InterfaceEntry Entry() {
+    return InterfaceEntry{&tevo::com::InterfaceIid<Interface>::value, [](CTevo& object) {
+                              return static_cast<IUnknown*>(
+                                  static_cast<Interface*>(static_cast<FacetType*>(&object)));
+                          }};
+}
+
+// The interfaces of the object in the order QueryInterface searches them: error information
+// and class information, the tracing runtime's two, the class-compliant tree, the
+// instrument-specific tree, then the inherent IVI interfaces. ISupportErrorInfo comes first:
+// it is the object's identity.
+const InterfaceEntry kInterfaceTable[] = {
+    Entry<ISupportErrorInfo, SupportErrorInfoFacet>(),
+    Entry<IProvideClassInfo2, ProvideClassInfoFacet>(),
+    Entry<IProvideClassInfo, ProvideClassInfoFacet>(),
+    Entry<ITraceSwitch, TraceSwitchFacet<CTevo>>(),
+    Entry<IMessageProvider, MessageProviderFacet<CTevo>>(),
+    Entry<IIviSpecAn, SpecAnRootFacet<CTevo>>(),
+    Entry<IIviSpecAnAcquisition, SpecAnAcquisitionFacet<CTevo>>(),
+    Entry<IIviSpecAnDisplay, SpecAnDisplayFacet<CTevo>>(),
+    Entry<IIviSpecAnExternalMixer, SpecAnExternalMixerFacet<CTevo>>(),
+    Entry<IIviSpecAnExternalMixerBias, SpecAnExternalMixerBiasFacet<CTevo>>(),
+    Entry<IIviSpecAnExternalMixerConversionLossTable,
+          SpecAnExternalMixerConversionLossTableFacet<CTevo>>(),
+    Entry<IIviSpecAnFrequency, SpecAnFrequencyFacet<CTevo>>(),
+    Entry<IIviSpecAnLevel, SpecAnLevelFacet<CTevo>>(),
+    Entry<IIviSpecAnMarker, SpecAnMarkerFacet<CTevo>>(),
+    Entry<IIviSpecAnMarkerFrequencyCounter, SpecAnMarkerFrequencyCounterFacet<CTevo>>(),
+    Entry<IIviSpecAnPreselector, SpecAnPreselectorFacet<CTevo>>(),
+    Entry<IIviSpecAnSweepCoupling, SpecAnSweepCouplingFacet<CTevo>>(),
+    Entry<IIviSpecAnTraces, SpecAnTracesFacet<CTevo>>(),
+    Entry<IIviSpecAnTracesMath, SpecAnTracesMathFacet<CTevo>>(),
+    Entry<IIviSpecAnTrigger, SpecAnTriggerFacet<CTevo>>(),
+    Entry<IIviSpecAnTriggerExternal, SpecAnTriggerExternalFacet<CTevo>>(),
+    Entry<IIviSpecAnTriggerVideo, SpecAnTriggerVideoFacet<CTevo>>(),
+    Entry<ITevo, TevoRootFacetOf<CTevo>>(),
+    Entry<ITevoAcquisition, TevoAcquisitionFacet<CTevo>>(),
+    Entry<ITevoCalibration, TevoCalibrationFacet<CTevo>>(),
+    Entry<ITevoDisplay, TevoDisplayFacet<CTevo>>(),
+    Entry<ITevoFrequency, TevoFrequencyFacet<CTevo>>(),
+    Entry<ITevoInstrumentIO, TevoInstrumentIOFacet<CTevo>>(),
+    Entry<ITevoLevel, TevoLevelFacet<CTevo>>(),
+    Entry<ITevoList, TevoListFacet<CTevo>>(),
+    Entry<ITevoMarker, TevoMarkerFacet<CTevo>>(),
+    Entry<ITevoMarkerFrequencyCounter, TevoMarkerFrequencyCounterFacet<CTevo>>(),
+    Entry<ITevoService, TevoServiceFacet<CTevo>>(),
+    Entry<ITevoSweepCoupling, TevoSweepCouplingFacet<CTevo>>(),
+    Entry<ITevoTraces, TevoTracesFacet<CTevo>>(),
+    Entry<ITevoTracesMath, TevoTracesMathFacet<CTevo>>(),
+    Entry<ITevoTrigger, TevoTriggerFacet<CTevo>>(),
+    Entry<ITevoTriggerExternal, TevoTriggerExternalFacet<CTevo>>(),
+    Entry<ITevoTriggerIFPower, TevoTriggerIFPowerFacet<CTevo>>(),
+    Entry<ITevoTriggerRFPower, TevoTriggerRFPowerFacet<CTevo>>(),
+    Entry<ITevoTriggerVideo, TevoTriggerVideoFacet<CTevo>>(),
+    Entry<IIviClassWrapper, IviClassWrapperFacet<CTevo>>(),
+    Entry<IIviComponentIdentity, IviDriverIdentityFacet<CTevo>>(),
+    Entry<IIviDriverIdentity, IviDriverIdentityFacet<CTevo>>(),
+    Entry<IIviDriverOperation, IviDriverOperationFacet<CTevo>>(),
+    Entry<IIviDriverUtility, IviDriverUtilityFacet<CTevo>>(),
+    // ITevo derives from IIviDriver: one vtable serves both.
+    Entry<IIviDriver, TevoRootFacetOf<CTevo>>(),
+};
+
+constexpr size_t kInterfaceCount = std::size(kInterfaceTable);
+
+const std::array<const IID*, kInterfaceCount> kInterfaceOrder = [] {
+    std::array<const IID*, kInterfaceCount> order{};
+    for (size_t index = 0; index < kInterfaceCount; ++index) {
+        order[index] = kInterfaceTable[index].iid;
+    }
+    return order;
+}();
+
+template <class Item>
+void CreateItem(CTevo* driver, TraceCollection& collection, AttributeTable& table, size_t index) {
+    IUnknown* created = nullptr;
+    TraceItemLink* link = nullptr;
+    if (FAILED(Item::Create(driver, collection.NameAt(index), static_cast<LONG>(index), &created,
+                            &link))) {
+        return;  // the name gets no item; Item reports it
+    }
+    tevo::com::ComPtr<IUnknown> item;
+    item.Attach(created);
+    table.Trace(collection.List(), index).SetItem(created);
+    collection.SetItem(index, std::move(item), link);
+}
+
 }  // namespace
 
-CTevo::CTevo() {
+CTevo::CTevo()
+    : specan_traces_(TraceList::kSpecAn, kSpecAnTraceNames),
+      tevo_traces_(TraceList::kTevo, kTevoTraceNames) {
     // Without the tracing service the object works untraced.
     trace_binding_.SetUp(static_cast<SupportErrorInfoFacet*>(this), nullptr);
 }
@@ -80,34 +181,26 @@ HRESULT CTevo::Create(REFIID riid, void** object) {
     return hr;
 }
 
+std::span<const IID* const> CTevo::InterfaceOrder() {
+    return kInterfaceOrder;
+}
+
 HRESULT CTevo::ObjectQueryInterface(REFIID riid, void** object) {
     if (object == nullptr) {
         return E_POINTER;
     }
-    // Searched in this order; the first entry is the object's identity.
-    IUnknown* found = nullptr;
-    if (riid == IID_IUnknown || riid == IID_ISupportErrorInfo) {
-        found = static_cast<SupportErrorInfoFacet*>(this);
-    } else if (riid == IID_IProvideClassInfo2 || riid == IID_IProvideClassInfo) {
-        found = static_cast<ProvideClassInfoFacet*>(this);
-    } else if (riid == IID_ITraceSwitch) {
-        found = static_cast<TraceSwitchFacet<CTevo>*>(this);
-    } else if (riid == IID_IMessageProvider) {
-        found = static_cast<MessageProviderFacet<CTevo>*>(this);
-    } else if (riid == IID_ITevo || riid == IID_IIviDriver) {
-        // One vtable serves both (ITevo extends IIviDriver); IIviDriver ends the map.
-        found = static_cast<TevoRootFacet*>(this);
-    } else if (riid == IID_IIviClassWrapper) {
-        found = static_cast<IviClassWrapperFacet<CTevo>*>(this);
-    } else if (riid == IID_IIviComponentIdentity || riid == IID_IIviDriverIdentity) {
-        found = static_cast<IviDriverIdentityFacet<CTevo>*>(this);
-    } else if (riid == IID_IIviDriverOperation) {
-        found = static_cast<IviDriverOperationFacet<CTevo>*>(this);
-    } else if (riid == IID_IIviDriverUtility) {
-        found = static_cast<IviDriverUtilityFacet<CTevo>*>(this);
+    *object = nullptr;
+    if (riid == IID_IUnknown) {
+        *object = kInterfaceTable[0].facet(*this);
+    } else {
+        for (const InterfaceEntry& entry : kInterfaceTable) {
+            if (*entry.iid == riid) {
+                *object = entry.facet(*this);
+                break;
+            }
+        }
     }
-    *object = found;
-    if (found == nullptr) {
+    if (*object == nullptr) {
         return E_NOINTERFACE;
     }
     ObjectAddRef();
@@ -126,23 +219,40 @@ ULONG CTevo::ObjectRelease() {
     return left;
 }
 
+HRESULT CTevo::ReadActiveScreen(TevoActiveScreenEnum* screen) {
+    return static_cast<TevoDisplayFacet<CTevo>*>(this)->get_ActiveScreen(screen);
+}
+
+// The instrument-specific initialization: the hook's arguments are not used.
 HRESULT CTevo::InitializeInstrumentSpecific(BSTR ResourceName, VARIANT_BOOL IdQuery,
                                             VARIANT_BOOL Reset, BSTR OptionString) {
     (void)ResourceName;
     (void)IdQuery;
     (void)Reset;
     (void)OptionString;
+    // What a session left behind is never reused (Close normally empties it).
+    ReleaseTraceItems(specan_traces_);
+    ReleaseTraceItems(tevo_traces_);
+    table_.reset(new (std::nothrow) AttributeTable(this));
+    if (!table_) {
+        return E_OUTOFMEMORY;
+    }
     if (!holds_root_reference_) {
         ObjectAddRef();
         holds_root_reference_ = true;
     }
     SetRoot(this);
+    CreateTraceItems(specan_traces_);
+    CreateTraceItems(tevo_traces_);
     active_screen_ = TevoActiveScreenA;
     active_marker_ = 1;
     return S_OK;
 }
 
 HRESULT CTevo::CloseInstrumentSpecific() {
+    ReleaseTraceItems(specan_traces_);
+    ReleaseTraceItems(tevo_traces_);
+    table_.reset();
     SetRoot(nullptr);
     if (holds_root_reference_) {
         holds_root_reference_ = false;
@@ -153,7 +263,26 @@ HRESULT CTevo::CloseInstrumentSpecific() {
     return S_OK;
 }
 
-HRESULT CTevo::TevoGetSubObject(REFIID iid, void** out, const char* method) {
+void CTevo::CreateTraceItems(TraceCollection& collection) {
+    for (size_t index = 0; index < collection.Size(); ++index) {
+        if (collection.List() == TraceList::kSpecAn) {
+            CreateItem<CTevoSpecAnTrace>(this, collection, *table_, index);
+        } else {
+            CreateItem<CTevoTrace>(this, collection, *table_, index);
+        }
+    }
+}
+
+void CTevo::ReleaseTraceItems(TraceCollection& collection) {
+    if (table_) {
+        for (size_t index = 0; index < collection.Size(); ++index) {
+            table_->Trace(collection.List(), index).SetItem(nullptr);
+        }
+    }
+    collection.ReleaseItems();
+}
+
+HRESULT CTevo::GetSubObjectById(REFIID iid, void** out, const char* method) {
     if (out == nullptr) {
         return ReportNullPointer(method, "pVal");
     }
@@ -161,25 +290,31 @@ HRESULT CTevo::TevoGetSubObject(REFIID iid, void** out, const char* method) {
     return ObjectQueryInterface(iid, out);
 }
 
-// ---- ITevo getters ----
-#define TEVO_SUB_OBJECT_GETTER(Property, Interface)                                 \
-    HRESULT TevoRootFacet::get_##Property(Interface** pVal) {                       \
-        return Plain("get_" #Property, &CTevo::TevoGetSubObjectAs<Interface>, pVal, \
-                     "get_" #Property);                                             \
-    }
-TEVO_SUB_OBJECT_GETTER(Acquisition, ITevoAcquisition)
-TEVO_SUB_OBJECT_GETTER(Display, ITevoDisplay)
-TEVO_SUB_OBJECT_GETTER(Frequency, ITevoFrequency)
-TEVO_SUB_OBJECT_GETTER(InstrumentIO, ITevoInstrumentIO)
-TEVO_SUB_OBJECT_GETTER(IviSpecAn, IIviSpecAn)
-TEVO_SUB_OBJECT_GETTER(Level, ITevoLevel)
-TEVO_SUB_OBJECT_GETTER(List, ITevoList)
-TEVO_SUB_OBJECT_GETTER(Marker, ITevoMarker)
-TEVO_SUB_OBJECT_GETTER(Service, ITevoService)
-TEVO_SUB_OBJECT_GETTER(SweepCoupling, ITevoSweepCoupling)
-TEVO_SUB_OBJECT_GETTER(Traces, ITevoTraces)
-TEVO_SUB_OBJECT_GETTER(Trigger, ITevoTrigger)
-#undef TEVO_SUB_OBJECT_GETTER
+HRESULT CTevo::ReportNoSession() {
+    return ReportError(Errors(), kNotInitialized, kNotConnectedDetails);
+}
+
+// ---- Trace collections ----
+HRESULT CTevo::SpecAnTracesGetCount(LONG* pVal) {
+    return specan_traces_.GetCount(Errors(), pVal);
+}
+HRESULT CTevo::SpecAnTracesGetItem(BSTR Name, IIviSpecAnTrace** pVal) {
+    return specan_traces_.GetItem(Errors(), ConfigDriverSession(), Name, IID_IIviSpecAnTrace,
+                                  reinterpret_cast<void**>(pVal));
+}
+HRESULT CTevo::SpecAnTracesGetName(LONG Index, BSTR* pVal) {
+    return specan_traces_.GetName(Errors(), ConfigDriverSession(), Index, pVal);
+}
+HRESULT CTevo::TevoTracesGetCount(LONG* pVal) {
+    return tevo_traces_.GetCount(Errors(), pVal);
+}
+HRESULT CTevo::TevoTracesGetItem(BSTR Name, ITevoTrace** pVal) {
+    return tevo_traces_.GetItem(Errors(), ConfigDriverSession(), Name, IID_ITevoTrace,
+                                reinterpret_cast<void**>(pVal));
+}
+HRESULT CTevo::TevoTracesGetName(LONG Index, BSTR* pVal) {
+    return tevo_traces_.GetName(Errors(), ConfigDriverSession(), Index, pVal);
+}
 
 // ---- ISupportErrorInfo ----
 HRESULT SupportErrorInfoFacet::InterfaceSupportsErrorInfo(REFIID riid) {

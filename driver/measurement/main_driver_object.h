@@ -1,35 +1,30 @@
 // CTevo: the main driver object (coclass Tevo). One reference-counted object carries every
-// root and sub-object interface of the driver; it derives from the session core and from
-// one facet per interface.
+// root and sub-object interface of the driver, of both views: it derives from the session
+// core and from one facet per interface. Only the trace items are objects of their own.
+//
+// References: while initialized the object holds one reference on itself (its root link) and
+// one on each trace item; each item holds one on the object for its whole life. Close gives
+// up the object's references, so nothing stays alive once the client has released its own.
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <span>
 
+#include "attributes/attribute_context.h"
+#include "attributes/attribute_table.h"
+#include "measurement/specan_facets.h"
+#include "measurement/tevo_facets.h"
+#include "measurement/trace_collection.h"
 #include "server/module_lock.h"
 #include "session/driver_session.h"
 #include "session/inherent_facets.h"
 #include "session/trace_setup.h"
+#include "translate/translate_maps.h"
 
 namespace tevo::driver {
 
 class CTevo;
-
-// ITevo: IIviDriver's methods plus the getters of the instrument-specific tree.
-class TevoRootFacet : public IviDriverMethods<CTevo, ITevo> {
-  public:
-    HRESULT STDMETHODCALLTYPE get_Acquisition(ITevoAcquisition** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Display(ITevoDisplay** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Frequency(ITevoFrequency** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_InstrumentIO(ITevoInstrumentIO** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_IviSpecAn(IIviSpecAn** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Level(ITevoLevel** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_List(ITevoList** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Marker(ITevoMarker** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Service(ITevoService** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_SweepCoupling(ITevoSweepCoupling** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Traces(ITevoTraces** pVal) override;
-    HRESULT STDMETHODCALLTYPE get_Trigger(ITevoTrigger** pVal) override;
-};
 
 class SupportErrorInfoFacet : public Facet<CTevo, ISupportErrorInfo> {
   public:
@@ -45,38 +40,123 @@ class ProvideClassInfoFacet : public Facet<CTevo, IProvideClassInfo2> {
 // ModuleReference comes first so that the module count is released last.
 class CTevo final : private ModuleReference,
                     public DriverSession,
+                    public AttributeContext,
                     public SupportErrorInfoFacet,
                     public ProvideClassInfoFacet,
                     public TraceSwitchFacet<CTevo>,
                     public MessageProviderFacet<CTevo>,
-                    public TevoRootFacet,
+                    public SpecAnRootFacet<CTevo>,
+                    public SpecAnAcquisitionFacet<CTevo>,
+                    public SpecAnDisplayFacet<CTevo>,
+                    public SpecAnExternalMixerFacet<CTevo>,
+                    public SpecAnExternalMixerBiasFacet<CTevo>,
+                    public SpecAnExternalMixerConversionLossTableFacet<CTevo>,
+                    public SpecAnFrequencyFacet<CTevo>,
+                    public SpecAnLevelFacet<CTevo>,
+                    public SpecAnMarkerFacet<CTevo>,
+                    public SpecAnMarkerFrequencyCounterFacet<CTevo>,
+                    public SpecAnPreselectorFacet<CTevo>,
+                    public SpecAnSweepCouplingFacet<CTevo>,
+                    public SpecAnTracesFacet<CTevo>,
+                    public SpecAnTracesMathFacet<CTevo>,
+                    public SpecAnTriggerFacet<CTevo>,
+                    public SpecAnTriggerExternalFacet<CTevo>,
+                    public SpecAnTriggerVideoFacet<CTevo>,
+                    public TevoRootFacetOf<CTevo>,
+                    public TevoAcquisitionFacet<CTevo>,
+                    public TevoCalibrationFacet<CTevo>,
+                    public TevoDisplayFacet<CTevo>,
+                    public TevoFrequencyFacet<CTevo>,
+                    public TevoInstrumentIOFacet<CTevo>,
+                    public TevoLevelFacet<CTevo>,
+                    public TevoListFacet<CTevo>,
+                    public TevoMarkerFacet<CTevo>,
+                    public TevoMarkerFrequencyCounterFacet<CTevo>,
+                    public TevoServiceFacet<CTevo>,
+                    public TevoSweepCouplingFacet<CTevo>,
+                    public TevoTracesFacet<CTevo>,
+                    public TevoTracesMathFacet<CTevo>,
+                    public TevoTriggerFacet<CTevo>,
+                    public TevoTriggerExternalFacet<CTevo>,
+                    public TevoTriggerIFPowerFacet<CTevo>,
+                    public TevoTriggerRFPowerFacet<CTevo>,
+                    public TevoTriggerVideoFacet<CTevo>,
                     public IviClassWrapperFacet<CTevo>,
                     public IviDriverIdentityFacet<CTevo>,
                     public IviDriverOperationFacet<CTevo>,
                     public IviDriverUtilityFacet<CTevo> {
   public:
-    // A new object with one reference, returned through its identity interface.
+    // A new object with one reference, returned through the requested interface.
     static HRESULT Create(REFIID riid, void** object);
+
+    // The identifiers QueryInterface answers, in the order it searches them; the first is the
+    // object's identity (IUnknown).
+    static std::span<const IID* const> InterfaceOrder();
 
     HRESULT ObjectQueryInterface(REFIID riid, void** object);
     ULONG ObjectAddRef();
     ULONG ObjectRelease();
 
-    // FrameObject / FrameRoot
+    // ---- FrameObject / FrameRoot
     const CLSID& ClassId() const override { return CLSID_Tevo; }
-    IIviDriver* FrameDriver() override { return static_cast<TevoRootFacet*>(this); }
+    IIviDriver* FrameDriver() override { return static_cast<TevoRootFacetOf<CTevo>*>(this); }
 
-    // The getters of the instrument-specific tree: the object itself through the named
-    // interface.
-    HRESULT TevoGetSubObject(REFIID iid, void** out, const char* method);
+    // ---- AttributeContext
+    IIviDriverOperation* OwnDriverOperation() override { return OwnOperation(); }
+    InstrumentIo& AttributeIo() override { return Io(); }
+    const TranslateMaps& Maps() const override { return maps_; }
+    HRESULT ReadActiveScreen(TevoActiveScreenEnum* screen) override;
+    TevoActiveScreenEnum StoredActiveScreen() const override { return active_screen_; }
+    void StoreActiveScreen(TevoActiveScreenEnum screen) override { active_screen_ = screen; }
+    LONG StoredActiveMarker() const override { return active_marker_; }
+    void StoreActiveMarker(LONG marker) override { active_marker_ = marker; }
+    ErrorSource AttributeErrors() const override { return Errors(); }
+
+    // ---- Inner implementations of the facets (callers hold the call lock).
+
+    // The sub-object getters of both trees: the object itself through the named interface.
     template <class Interface>
-    HRESULT TevoGetSubObjectAs(Interface** pVal, const char* method) {
-        return TevoGetSubObject(tevo::com::InterfaceIid<Interface>::value,
+    HRESULT GetSubObject(Interface** pVal, const char* method) {
+        return GetSubObjectById(tevo::com::InterfaceIid<Interface>::value,
                                 reinterpret_cast<void**>(pVal), method);
     }
 
-    LONG ActiveMarker() const { return active_marker_; }
-    TevoActiveScreenEnum ActiveScreen() const { return active_screen_; }
+    // Attribute properties of both views, through the attribute table of the session.
+    template <AttributeId kId, class Value>
+    HRESULT AttributeGet(Value* pVal) {
+        return table_ ? table_->Get(kId, pVal) : ReportNoSession();
+    }
+    template <AttributeId kId, class Value>
+    HRESULT AttributePut(Value newVal) {
+        return table_ ? table_->Put(kId, newVal) : ReportNoSession();
+    }
+
+    // The per-trace attributes of the trace items: the record of the trace at `index` in the
+    // current session's table.
+    template <class Value>
+    HRESULT TraceAttributeGet(TraceList list, LONG index, TraceAttribute attribute, Value* pVal) {
+        return table_ ? table_->TraceGet(list, static_cast<size_t>(index), attribute, pVal)
+                      : ReportNoSession();
+    }
+    HRESULT TraceAttributePut(TraceList list, LONG index, TraceAttribute attribute, LONG newVal) {
+        return table_ ? table_->TracePut(list, static_cast<size_t>(index), attribute, newVal)
+                      : ReportNoSession();
+    }
+
+    // The two trace collections.
+    HRESULT SpecAnTracesGetCount(LONG* pVal);
+    HRESULT SpecAnTracesGetItem(BSTR Name, IIviSpecAnTrace** pVal);
+    HRESULT SpecAnTracesGetName(LONG Index, BSTR* pVal);
+    HRESULT TevoTracesGetCount(LONG* pVal);
+    HRESULT TevoTracesGetItem(BSTR Name, ITevoTrace** pVal);
+    HRESULT TevoTracesGetName(LONG Index, BSTR* pVal);
+
+    // Operation comes with the measurement operations: until then every operation method
+    // (Configure..., Initiate, markers, trace math, instrument I/O, ...) answers E_NOTIMPL.
+    template <class... Args>
+    HRESULT PendingOperation(Args... /*arguments*/) {
+        return E_NOTIMPL;
+    }
 
   protected:
     IIviDriverOperation* OwnOperation() override {
@@ -94,12 +174,27 @@ class CTevo final : private ModuleReference,
     CTevo();
     ~CTevo() override;
 
+    HRESULT GetSubObjectById(REFIID iid, void** out, const char* method);
+    HRESULT ReportNoSession();
+    // Creates the items of a collection, each bound to its trace record of the table.
+    void CreateTraceItems(TraceCollection& collection);
+    // Unbinds and releases the items of a collection.
+    void ReleaseTraceItems(TraceCollection& collection);
+
     std::atomic<ULONG> references_{1};
     // While initialized the object holds a reference on itself (its root link).
     bool holds_root_reference_ = false;
     TevoActiveScreenEnum active_screen_ = TevoActiveScreenA;
     LONG active_marker_ = 1;
+    TranslateMaps maps_;
+    // The attribute records of the initialized session; null outside one.
+    std::unique_ptr<AttributeTable> table_;
+    TraceCollection specan_traces_;
+    TraceCollection tevo_traces_;
     TraceBinding trace_binding_;
 };
+
+// ITevo's facet of the main object (which also answers IIviDriver).
+using TevoRootFacet = TevoRootFacetOf<CTevo>;
 
 }  // namespace tevo::driver
