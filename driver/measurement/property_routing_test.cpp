@@ -62,6 +62,16 @@ TEST_F(PropertyRouting, ActiveMarkerOfOneViewIsTheOtherViews) {
     EXPECT_EQ(marker.ToWide(), L"3");
 }
 
+TEST_F(PropertyRouting, InvalidateAllAttributesOfAnOpenSessionSendsNothing) {
+    Open();
+    ASSERT_EQ(Get<IIviDriverOperation>()->InvalidateAllAttributes(), S_OK);
+    EXPECT_EQ(Sent(), Messages{});
+    // Values were never cached: the next get still asks the instrument.
+    double start = 0.0;
+    ASSERT_EQ(Get<ITevoFrequency>()->get_Start(&start), S_OK);
+    EXPECT_EQ(Sent(), Messages{"SENS1:FREQ:STAR?"});
+}
+
 TEST_F(PropertyRouting, CloseAndInitializeRestoreScreenAAndMarkerOne) {
     Open();
     ASSERT_EQ(Get<ITevoDisplay>()->put_ActiveScreen(TevoActiveScreenB), S_OK);

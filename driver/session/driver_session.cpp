@@ -568,7 +568,7 @@ HRESULT DriverSession::OperationPutSimulate(VARIANT_BOOL value) {
     return S_OK;
 }
 HRESULT DriverSession::OperationInvalidateAllAttributes() {
-    // The attribute records keep no values, so there is nothing to invalidate.
+    InvalidateInstrumentAttributes();
     return S_OK;
 }
 HRESULT DriverSession::OperationClearInterchangeWarnings() {

@@ -125,6 +125,9 @@ class DriverSession : public FrameObject, public FrameRoot, public InstrumentIoO
     // The instrument-specific close, at the end of Close: undoes the initialization and
     // clears the root pointer.
     virtual HRESULT CloseInstrumentSpecific() = 0;
+    // InvalidateAllAttributes: the instrument-specific attribute records, in table order.
+    // They keep no values, so this performs no I/O.
+    virtual void InvalidateInstrumentAttributes() = 0;
 
     void SetRoot(FrameRoot* root) { root_.store(root); }
 
