@@ -9,8 +9,6 @@ namespace tevo::driver {
 
 namespace {
 
-// The value-not-supported HRESULT (driver code 30011).
-constexpr HRESULT kValueNotSupported = static_cast<HRESULT>(0x80047013);
 // Every attribute reply is read with this limit.
 constexpr LONG kReplyLimit = 100;
 constexpr LONG kTokenFalse = 0;
@@ -360,7 +358,8 @@ HRESULT PutByCode(AttributeContext& root, const AttributeRow& row, const Attribu
         case RowCode::kActiveMarker:
             return PutActiveMarker(root, std::get<BSTR>(value));
         case RowCode::kUnitsPerDivision:
-            return std::get<double>(value) == kOnlyUnitsPerDivision ? S_OK : kValueNotSupported;
+            return std::get<double>(value) == kOnlyUnitsPerDivision ? S_OK
+                                                                    : E_IVI_VALUE_NOT_SUPPORTED;
         case RowCode::kPutNotSupported:
             return E_IVI_PROPERTY_NOT_SUPPORTED;
         default:

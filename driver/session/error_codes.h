@@ -36,6 +36,7 @@ inline constexpr HRESULT E_IVI_INSTRUMENT_STATUS = static_cast<HRESULT>(0x800470
 inline constexpr HRESULT E_IVI_INVALID_VALUE = static_cast<HRESULT>(0x80047010);
 inline constexpr HRESULT E_IVI_METHOD_NOT_SUPPORTED = static_cast<HRESULT>(0x80047011);
 inline constexpr HRESULT E_IVI_PROPERTY_NOT_SUPPORTED = static_cast<HRESULT>(0x80047012);
+inline constexpr HRESULT E_IVI_VALUE_NOT_SUPPORTED = static_cast<HRESULT>(0x80047013);
 inline constexpr HRESULT E_IVI_NOT_INITIALIZED = static_cast<HRESULT>(0x8004701D);
 inline constexpr HRESULT E_IVI_BAD_OPTION_VALUE = static_cast<HRESULT>(0x8004704C);
 inline constexpr HRESULT E_IVI_NULL_POINTER = static_cast<HRESULT>(0x80047058);
