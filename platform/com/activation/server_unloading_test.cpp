@@ -56,6 +56,24 @@ TEST_F(ServerUnloading, OnlyAfterTheLastObjectIsReleased) {
     EXPECT_EQ(reloaded.created_since_load, 1);
 }
 
+TEST_F(ServerUnloading, AStrayUnlockDoesNotUndoALaterLock) {
+    RegisterTestClassAt(kTestServer.string());
+    IClassFactory* factory = nullptr;
+    ASSERT_EQ(CoGetClassObject(CLSID_ActivationTest, CLSCTX_INPROC_SERVER, nullptr,
+                               IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    // An unlock without a lock is ignored, so the lock that follows holds the server.
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+    ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+    CoFreeUnusedLibraries();
+    EXPECT_TRUE(IsLibraryLoaded(kTestServer));
+
+    ASSERT_EQ(factory->LockServer(FALSE), S_OK);
+    factory->Release();
+    CoFreeUnusedLibraries();
+    EXPECT_FALSE(IsLibraryLoaded(kTestServer));
+}
+
 TEST_F(ServerUnloading, ALockedServerStaysLoaded) {
     RegisterTestClassAt(kTestServer.string());
     IClassFactory* factory = nullptr;

@@ -1,13 +1,16 @@
-// The class table, the class factory and the server's DllGetClassObject and
-// DllCanUnloadNow.
+// The class table and the server's DllGetClassObject and DllCanUnloadNow, on the server
+// kit.
 #include "server_classes.h"
 
-#include <atomic>
+#include <iterator>
 #include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "config_store.h"
 #include "data_components.h"
+#include "tevo/com/activation.h"
 
 namespace tevo::ivi::config {
 
@@ -29,8 +32,6 @@ tevo::com::ComPtr<IUnknown> CreateData(DataKind kind) {
     return result;
 }
 
-std::atomic<LONG> g_server_locks{0};
-
 const ServerClass kClasses[] = {
     {&CLSID_IviConfigStore, "IviConfigStore", [] { return Create<ConfigStoreObject>(); }},
     {&CLSID_IviHardwareAsset, "IviHardwareAsset", [] { return Create<HardwareAssetObject>(); }},
@@ -51,49 +52,49 @@ const ServerClass kClasses[] = {
     {&CLSID_IviAPIReference, "IviAPIReference", [] { return CreateData(DataKind::kApiReference); }},
 };
 
-// One factory per class; it lives as long as the library (its references are not counted).
-class ClassFactory final : public IClassFactory {
-  public:
-    explicit ClassFactory(const ServerClass* server_class) : class_(server_class) {}
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-        if (ppvObject == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppvObject = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppvObject = nullptr;
-        return E_NOINTERFACE;
+// The server kit's view of the table: creation through the class's create function, and
+// the registration data (description "<Class> Class", ProgID "IviConfigServer.<Class>.1",
+// version-independent ProgID "IviConfigServer.<Class>", the type library).
+template <std::size_t Index>
+HRESULT CreateClass(IUnknown* /*outer*/, REFIID riid, void** object) {
+    const tevo::com::ComPtr<IUnknown> created = kClasses[Index].create();
+    if (!created) {
+        return E_OUTOFMEMORY;
     }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
-    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
-        if (ppvObject == nullptr) {
-            return E_POINTER;
-        }
-        *ppvObject = nullptr;
-        if (pUnkOuter != nullptr) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        const tevo::com::ComPtr<IUnknown> object = class_->create();
-        if (!object) {
-            return E_OUTOFMEMORY;
-        }
-        return object->QueryInterface(riid, ppvObject);
-    }
-    HRESULT LockServer(BOOL fLock) override {
-        if (fLock != FALSE) {
-            ++g_server_locks;
-        } else {
-            --g_server_locks;
-        }
-        return S_OK;
-    }
+    return created->QueryInterface(riid, object);
+}
 
-  private:
-    const ServerClass* class_;
+struct KitTable {
+    std::vector<std::string> texts;  // descriptions and ProgIDs, three per class
+    std::vector<tevo::com::server::ClassEntry> entries;
 };
+
+template <std::size_t... Index>
+KitTable MakeKitTable(std::index_sequence<Index...> /*indices*/) {
+    KitTable table;
+    table.texts.reserve(3 * sizeof...(Index));
+    for (const ServerClass& server_class : kClasses) {
+        const std::string independent = std::string("IviConfigServer.") + server_class.name;
+        table.texts.push_back(std::string(server_class.name) + " Class");
+        table.texts.push_back(independent + ".1");
+        table.texts.push_back(independent);
+    }
+    const tevo::com::server::CreateFunction creators[] = {&CreateClass<Index>...};
+    for (std::size_t i = 0; i < sizeof...(Index); ++i) {
+        table.entries.push_back(
+            {kClasses[i].clsid,
+             true,
+             creators[i],
+             {table.texts[3 * i].c_str(), table.texts[3 * i + 1].c_str(),
+              table.texts[3 * i + 2].c_str(), "Both", &LIBID_IVICONFIGSERVERLib}});
+    }
+    return table;
+}
+
+// Objects count themselves (LiveObjects); they hold the module loaded.
+LONG LiveObjectCount() {
+    return static_cast<LONG>(LiveObjects().load());
+}
 
 }  // namespace
 
@@ -101,34 +102,12 @@ std::span<const ServerClass> ServerClasses() {
     return kClasses;
 }
 
+tevo::com::server::ServerModule& ServerModule() {
+    static const KitTable table = MakeKitTable(std::make_index_sequence<std::size(kClasses)>());
+    static tevo::com::server::ServerModule module(table.entries, LiveObjectCount);
+    return module;
+}
+
 }  // namespace tevo::ivi::config
 
-using tevo::ivi::config::ServerClasses;
-
-extern "C" __attribute__((visibility("default"))) HRESULT DllGetClassObject(REFCLSID rclsid,
-                                                                            REFIID riid,
-                                                                            LPVOID* ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    *ppv = nullptr;
-    static std::vector<tevo::ivi::config::ClassFactory> factories = [] {
-        std::vector<tevo::ivi::config::ClassFactory> all;
-        for (const auto& server_class : ServerClasses()) {
-            all.emplace_back(&server_class);
-        }
-        return all;
-    }();
-    for (std::size_t i = 0; i < ServerClasses().size(); ++i) {
-        if (*ServerClasses()[i].clsid == rclsid) {
-            return factories[i].QueryInterface(riid, ppv);
-        }
-    }
-    return CLASS_E_CLASSNOTAVAILABLE;
-}
-
-extern "C" __attribute__((visibility("default"))) HRESULT DllCanUnloadNow() {
-    return tevo::ivi::config::LiveObjects() == 0 && tevo::ivi::config::g_server_locks == 0
-               ? S_OK
-               : S_FALSE;
-}
+TEVO_SERVER_KIT_CLASS_OBJECT_EXPORTS(tevo::ivi::config::ServerModule())

@@ -1,10 +1,11 @@
 // The creatable classes of the configuration server: class identifier, ProgID name and
-// how an instance is made.
+// how an instance is made, and the server module over them.
 #pragma once
 
 #include <span>
 
 #include "config_object.h"
+#include "tevo/com/server_kit.h"
 
 namespace tevo::ivi::config {
 
@@ -15,5 +16,9 @@ struct ServerClass {
 };
 
 std::span<const ServerClass> ServerClasses();
+
+// The server's module state: the kit's class table built from ServerClasses(), with every
+// class creatable and registered with its ProgIDs and the type library.
+tevo::com::server::ServerModule& ServerModule();
 
 }  // namespace tevo::ivi::config

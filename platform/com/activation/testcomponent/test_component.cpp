@@ -1,4 +1,4 @@
-// The ActivationTest class, its class factory and the server's DllGetClassObject and
+// The ActivationTest class, its class table and the server's DllGetClassObject and
 // DllCanUnloadNow. The class can be aggregated: created with an outer object, it hands out
 // its own IUnknown and delegates the IUnknown of IActivationTest to the outer object.
 #include <atomic>
@@ -6,13 +6,14 @@
 
 #include "test_component.h"
 #include "tevo/com/activation.h"
+#include "tevo/com/server_kit.h"
+
+tevo::com::server::ServerModule& TestComponentModule();
 
 namespace {
 
 std::atomic<LONG> g_live_objects{0};
 std::atomic<LONG> g_created_objects{0};
-// Live objects plus LockServer locks: the library can be unloaded when this is 0.
-std::atomic<LONG> g_module_locks{0};
 
 class ActivationTestObject final : public IActivationTest {
   public:
@@ -20,7 +21,6 @@ class ActivationTestObject final : public IActivationTest {
         : inner_(this), controlling_(outer != nullptr ? outer : &inner_) {
         ++g_live_objects;
         ++g_created_objects;
-        ++g_module_locks;
     }
     ActivationTestObject(const ActivationTestObject&) = delete;
     ActivationTestObject& operator=(const ActivationTestObject&) = delete;
@@ -84,77 +84,46 @@ class ActivationTestObject final : public IActivationTest {
         std::atomic<ULONG> references_{1};
     };
 
-    ~ActivationTestObject() {
-        --g_live_objects;
-        --g_module_locks;
-    }
+    ~ActivationTestObject() { --g_live_objects; }
 
+    // Holds the library loaded while the object lives.
+    tevo::com::server::ObjectLock module_lock_{TestComponentModule()};
     InnerUnknown inner_;
     IUnknown* controlling_;
 };
 
-// The class factory lives as long as the library: its references are not counted.
-class ActivationTestFactory final : public IClassFactory {
-  public:
-    HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-        if (ppvObject == nullptr) {
-            return E_POINTER;
-        }
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *ppvObject = static_cast<IClassFactory*>(this);
-            return S_OK;
-        }
-        *ppvObject = nullptr;
-        return E_NOINTERFACE;
+HRESULT CreateActivationTest(IUnknown* outer, REFIID riid, void** object) {
+    auto* created = new (std::nothrow) ActivationTestObject(outer);
+    if (created == nullptr) {
+        return E_OUTOFMEMORY;
     }
-    ULONG AddRef() override { return 2; }
-    ULONG Release() override { return 1; }
+    IUnknown* inner = created->Inner();
+    const HRESULT hr = inner->QueryInterface(riid, object);
+    inner->Release();
+    return hr;
+}
 
-    HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
-        if (ppvObject == nullptr) {
-            return E_POINTER;
-        }
-        *ppvObject = nullptr;
-        // An aggregated object is reached through its own IUnknown only.
-        if (pUnkOuter != nullptr && riid != IID_IUnknown) {
-            return CLASS_E_NOAGGREGATION;
-        }
-        auto* object = new (std::nothrow) ActivationTestObject(pUnkOuter);
-        if (object == nullptr) {
-            return E_OUTOFMEMORY;
-        }
-        IUnknown* inner = object->Inner();
-        const HRESULT hr = inner->QueryInterface(riid, ppvObject);
-        inner->Release();
-        return hr;
-    }
-    HRESULT LockServer(BOOL fLock) override {
-        if (fLock != FALSE) {
-            ++g_module_locks;
-        } else {
-            --g_module_locks;
-        }
-        return S_OK;
-    }
+const tevo::com::server::ClassEntry kClasses[] = {
+    {&CLSID_ActivationTest,
+     true,
+     CreateActivationTest,
+     {kActivationTestDescription, kActivationTestProgId, kActivationTestVersionIndependentProgId},
+     true},
 };
-
-ActivationTestFactory g_factory;
 
 }  // namespace
 
+tevo::com::server::ServerModule& TestComponentModule() {
+    static tevo::com::server::ServerModule module(kClasses);
+    return module;
+}
+
 extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    *ppv = nullptr;
-    if (rclsid != CLSID_ActivationTest) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    return g_factory.QueryInterface(riid, ppv);
+    return TestComponentModule().GetClassObject(rclsid, riid, ppv);
 }
 
 #ifndef TEVO_ACTIVATION_TEST_LIMITED
 extern "C" HRESULT DllCanUnloadNow() {
-    return g_module_locks.load() == 0 ? S_OK : S_FALSE;
+    return TestComponentModule().CanUnloadNow();
 }
 #endif
