@@ -5,6 +5,7 @@
 #include <new>
 
 #include "measurement/trace_item.h"
+#include "operations/operation_support.h"
 #include "session/class_info.h"
 #include "session/error_codes.h"
 #include "translate/trace_names.h"
@@ -246,6 +247,7 @@ HRESULT CTevo::InitializeInstrumentSpecific(BSTR ResourceName, VARIANT_BOOL IdQu
     CreateTraceItems(tevo_traces_);
     active_screen_ = TevoActiveScreenA;
     active_marker_ = 1;
+    operation_state_ = OperationState{};
     return S_OK;
 }
 
@@ -253,6 +255,7 @@ HRESULT CTevo::CloseInstrumentSpecific() {
     ReleaseTraceItems(specan_traces_);
     ReleaseTraceItems(tevo_traces_);
     table_.reset();
+    operation_state_ = OperationState{};
     SetRoot(nullptr);
     if (holds_root_reference_) {
         holds_root_reference_ = false;
@@ -292,6 +295,13 @@ HRESULT CTevo::GetSubObjectById(REFIID iid, void** out, const char* method) {
 
 HRESULT CTevo::ReportNoSession() {
     return ReportError(Errors(), kNotInitialized, kNotConnectedDetails);
+}
+
+HRESULT CTevo::PrepareAttributeExchange() {
+    if (!table_) {
+        return ReportNoSession();
+    }
+    return operations::ConsumePendingAnswer(*this);
 }
 
 // ---- Trace collections ----

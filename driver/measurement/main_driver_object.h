@@ -16,6 +16,7 @@
 #include "measurement/specan_facets.h"
 #include "measurement/tevo_facets.h"
 #include "measurement/trace_collection.h"
+#include "operations/operation_context.h"
 #include "server/module_lock.h"
 #include "session/driver_session.h"
 #include "session/inherent_facets.h"
@@ -25,6 +26,18 @@
 namespace tevo::driver {
 
 class CTevo;
+
+// The member function of Owner that runs the operation function kOperation (whose first
+// parameter is the context) with an interface method's own arguments; its parameter types
+// are taken from the function, so a facet names only the function.
+template <class Owner, auto kOperation, class Function = decltype(kOperation)>
+struct OperationMember;
+
+template <class Owner, auto kOperation, class Context, class... Args>
+struct OperationMember<Owner, kOperation, HRESULT (*)(Context&, Args...)> {
+    static constexpr HRESULT (Owner::*kValue)(Args...) =
+        &Owner::template RunOperation<kOperation, Args...>;
+};
 
 class SupportErrorInfoFacet : public Facet<CTevo, ISupportErrorInfo> {
   public:
@@ -40,7 +53,7 @@ class ProvideClassInfoFacet : public Facet<CTevo, IProvideClassInfo2> {
 // ModuleReference comes first so that the module count is released last.
 class CTevo final : private ModuleReference,
                     public DriverSession,
-                    public AttributeContext,
+                    public OperationContext,
                     public SupportErrorInfoFacet,
                     public ProvideClassInfoFacet,
                     public TraceSwitchFacet<CTevo>,
@@ -112,6 +125,10 @@ class CTevo final : private ModuleReference,
     void StoreActiveMarker(LONG marker) override { active_marker_ = marker; }
     ErrorSource AttributeErrors() const override { return Errors(); }
 
+    // ---- OperationContext (used only while a session's table exists)
+    AttributeTable& Attributes() override { return *table_; }
+    OperationState& Operations() override { return operation_state_; }
+
     // ---- Inner implementations of the facets (callers hold the call lock).
 
     // The sub-object getters of both trees: the object itself through the named interface.
@@ -124,23 +141,29 @@ class CTevo final : private ModuleReference,
     // Attribute properties of both views, through the attribute table of the session.
     template <AttributeId kId, class Value>
     HRESULT AttributeGet(Value* pVal) {
-        return table_ ? table_->Get(kId, pVal) : ReportNoSession();
+        const HRESULT ready = PrepareAttributeExchange();
+        return SUCCEEDED(ready) ? table_->Get(kId, pVal) : ready;
     }
     template <AttributeId kId, class Value>
     HRESULT AttributePut(Value newVal) {
-        return table_ ? table_->Put(kId, newVal) : ReportNoSession();
+        const HRESULT ready = PrepareAttributeExchange();
+        return SUCCEEDED(ready) ? table_->Put(kId, newVal) : ready;
     }
 
     // The per-trace attributes of the trace items: the record of the trace at `index` in the
     // current session's table.
     template <class Value>
     HRESULT TraceAttributeGet(TraceList list, LONG index, TraceAttribute attribute, Value* pVal) {
-        return table_ ? table_->TraceGet(list, static_cast<size_t>(index), attribute, pVal)
-                      : ReportNoSession();
+        const HRESULT ready = PrepareAttributeExchange();
+        return SUCCEEDED(ready)
+                   ? table_->TraceGet(list, static_cast<size_t>(index), attribute, pVal)
+                   : ready;
     }
     HRESULT TraceAttributePut(TraceList list, LONG index, TraceAttribute attribute, LONG newVal) {
-        return table_ ? table_->TracePut(list, static_cast<size_t>(index), attribute, newVal)
-                      : ReportNoSession();
+        const HRESULT ready = PrepareAttributeExchange();
+        return SUCCEEDED(ready)
+                   ? table_->TracePut(list, static_cast<size_t>(index), attribute, newVal)
+                   : ready;
     }
 
     // The two trace collections.
@@ -151,12 +174,16 @@ class CTevo final : private ModuleReference,
     HRESULT TevoTracesGetItem(BSTR Name, ITevoTrace** pVal);
     HRESULT TevoTracesGetName(LONG Index, BSTR* pVal);
 
-    // Operation comes with the measurement operations: until then every operation method
-    // (Configure..., Initiate, markers, trace math, instrument I/O, ...) answers E_NOTIMPL.
-    template <class... Args>
-    HRESULT PendingOperation(Args... /*arguments*/) {
-        return E_NOTIMPL;
+    // The operation methods of both trees (Configure..., Initiate, markers, trace math,
+    // instrument I/O, ...): the operation function run on this object. Trace items pass their
+    // trace number as the first argument.
+    template <auto kOperation, class... Args>
+    HRESULT RunOperation(Args... args) {
+        return table_ ? kOperation(*this, args...) : ReportNoSession();
     }
+    // The inner implementation a facet names for an operation function.
+    template <auto kOperation>
+    static constexpr auto Operation = OperationMember<CTevo, kOperation>::kValue;
 
   protected:
     IIviDriverOperation* OwnOperation() override {
@@ -181,6 +208,9 @@ class CTevo final : private ModuleReference,
 
     HRESULT GetSubObjectById(REFIID iid, void** out, const char* method);
     HRESULT ReportNoSession();
+    // Before an attribute's exchange: a session must exist, and the answer of a calibration
+    // still owed is read first, so that it never becomes the attribute's reply.
+    HRESULT PrepareAttributeExchange();
     // Creates the items of a collection, each bound to its trace record of the table.
     void CreateTraceItems(TraceCollection& collection);
     // Unbinds and releases the items of a collection.
@@ -192,6 +222,8 @@ class CTevo final : private ModuleReference,
     TevoActiveScreenEnum active_screen_ = TevoActiveScreenA;
     LONG active_marker_ = 1;
     TranslateMaps maps_;
+    // What the operations keep between calls; a new session starts without any.
+    OperationState operation_state_;
     // The attribute records of the initialized session; null outside one.
     std::unique_ptr<AttributeTable> table_;
     TraceCollection specan_traces_;

@@ -5,11 +5,16 @@
 //   - attribute properties: SessionFrame, the attribute engine by the property's AttributeId
 //     (a property with an instrument-specific twin answers through the twin's row);
 //   - the trace collection's Count, Item and Name: SessionFrame, the collection lookups;
-//   - operations: SessionFrame, PendingOperation until the measurement operations exist.
+//   - operations: SessionFrame, the operation function of the same name run on the object
+//     (Owner::Operation<&operations::Function>).
 // IIviSpecAn carries IIviDriver's methods in its vtable; their frames name IIviDriver.
 #pragma once
 
 #include "attributes/attribute_catalogue.h"
+#include "operations/configure_operations.h"
+#include "operations/marker_operations.h"
+#include "operations/trace_acquisition.h"
+#include "operations/trace_math.h"
 #include "session/inherent_facets.h"
 
 namespace tevo::driver {
@@ -66,14 +71,14 @@ class SpecAnFrequencyFacet : public Facet<Owner, IIviSpecAnFrequency> {
   public:
     HRESULT STDMETHODCALLTYPE ConfigureCenterSpan(DOUBLE CenterFrequency, DOUBLE Span) override {
         return this->Session("ConfigureCenterSpan",
-                             &Owner::template PendingOperation<DOUBLE, DOUBLE>, CenterFrequency,
-                             Span);
+                             Owner::template Operation<&operations::ConfigureCenterSpan>,
+                             CenterFrequency, Span);
     }
     HRESULT STDMETHODCALLTYPE ConfigureStartStop(DOUBLE StartFrequency,
                                                  DOUBLE StopFrequency) override {
         return this->Session("ConfigureStartStop",
-                             &Owner::template PendingOperation<DOUBLE, DOUBLE>, StartFrequency,
-                             StopFrequency);
+                             Owner::template Operation<&operations::ConfigureStartStop>,
+                             StartFrequency, StopFrequency);
     }
     HRESULT STDMETHODCALLTYPE get_Start(DOUBLE* pVal) override {
         return this->Session(
@@ -115,8 +120,7 @@ class SpecAnSweepCouplingFacet : public Facet<Owner, IIviSpecAnSweepCoupling> {
                                         DOUBLE VideoBandwidth, VARIANT_BOOL SweepTimeAuto,
                                         DOUBLE SweepTime) override {
         return this->Session("Configure",
-                             &Owner::template PendingOperation<VARIANT_BOOL, DOUBLE, VARIANT_BOOL,
-                                                               DOUBLE, VARIANT_BOOL, DOUBLE>,
+                             Owner::template Operation<&operations::SpecAnSweepCouplingConfigure>,
                              ResolutionBandwidthAuto, ResolutionBandwidth, VideoBandwidthAuto,
                              VideoBandwidth, SweepTimeAuto, SweepTime);
     }
@@ -209,12 +213,10 @@ class SpecAnLevelFacet : public Facet<Owner, IIviSpecAnLevel> {
                                         DOUBLE InputImpedance, DOUBLE ReferenceLevel,
                                         DOUBLE ReferenceLevelOffset, VARIANT_BOOL AttenuationAuto,
                                         DOUBLE Attenuation) override {
-        return this->Session(
-            "Configure",
-            &Owner::template PendingOperation<IviSpecAnAmplitudeUnitsEnum, DOUBLE, DOUBLE, DOUBLE,
-                                              VARIANT_BOOL, DOUBLE>,
-            AmplitudeUnits, InputImpedance, ReferenceLevel, ReferenceLevelOffset, AttenuationAuto,
-            Attenuation);
+        return this->Session("Configure",
+                             Owner::template Operation<&operations::SpecAnLevelConfigure>,
+                             AmplitudeUnits, InputImpedance, ReferenceLevel, ReferenceLevelOffset,
+                             AttenuationAuto, Attenuation);
     }
     HRESULT STDMETHODCALLTYPE get_AmplitudeUnits(IviSpecAnAmplitudeUnitsEnum* pVal) override {
         return this->Session("get_AmplitudeUnits",
@@ -290,12 +292,9 @@ class SpecAnAcquisitionFacet : public Facet<Owner, IIviSpecAnAcquisition> {
                                         VARIANT_BOOL DetectorTypeAuto,
                                         IviSpecAnDetectorTypeEnum DetectorType,
                                         IviSpecAnVerticalScaleEnum VerticalScale) override {
-        return this->Session("Configure",
-                             &Owner::template PendingOperation<VARIANT_BOOL, LONG, VARIANT_BOOL,
-                                                               IviSpecAnDetectorTypeEnum,
-                                                               IviSpecAnVerticalScaleEnum>,
-                             SweepModeContinuous, NumberOfSweeps, DetectorTypeAuto, DetectorType,
-                             VerticalScale);
+        return this->Session(
+            "Configure", Owner::template Operation<&operations::SpecAnAcquisitionConfigure>,
+            SweepModeContinuous, NumberOfSweeps, DetectorTypeAuto, DetectorType, VerticalScale);
     }
     HRESULT STDMETHODCALLTYPE get_SweepModeContinuous(VARIANT_BOOL* pVal) override {
         return this->Session(
@@ -405,8 +404,9 @@ class SpecAnExternalMixerFacet : public Facet<Owner, IIviSpecAnExternalMixer> {
             "get_ConversionLossTable");
     }
     HRESULT STDMETHODCALLTYPE Configure(LONG Harmonic, DOUBLE AverageConversionLoss) override {
-        return this->Session("Configure", &Owner::template PendingOperation<LONG, DOUBLE>, Harmonic,
-                             AverageConversionLoss);
+        return this->Session("Configure",
+                             Owner::template Operation<&operations::SpecAnExternalMixerConfigure>,
+                             Harmonic, AverageConversionLoss);
     }
     HRESULT STDMETHODCALLTYPE get_Harmonic(LONG* pVal) override {
         return this->Session(
@@ -462,8 +462,9 @@ template <class Owner>
 class SpecAnExternalMixerBiasFacet : public Facet<Owner, IIviSpecAnExternalMixerBias> {
   public:
     HRESULT STDMETHODCALLTYPE Configure(DOUBLE Bias, DOUBLE BiasLimit) override {
-        return this->Session("Configure", &Owner::template PendingOperation<DOUBLE, DOUBLE>, Bias,
-                             BiasLimit);
+        return this->Session(
+            "Configure", Owner::template Operation<&operations::SpecAnExternalMixerBiasConfigure>,
+            Bias, BiasLimit);
     }
     HRESULT STDMETHODCALLTYPE get_Level(DOUBLE* pVal) override {
         return this->Session(
@@ -511,9 +512,9 @@ class SpecAnExternalMixerConversionLossTableFacet
   public:
     HRESULT STDMETHODCALLTYPE Configure(SAFEARRAY** Frequency,
                                         SAFEARRAY** ConversionLoss) override {
-        return this->Session("Configure",
-                             &Owner::template PendingOperation<SAFEARRAY**, SAFEARRAY**>, Frequency,
-                             ConversionLoss);
+        return this->Session(
+            "Configure", Owner::template Operation<&operations::SpecAnConversionLossTableConfigure>,
+            Frequency, ConversionLoss);
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pVal) override {
         return this->Session(
@@ -558,16 +559,18 @@ class SpecAnMarkerFacet : public Facet<Owner, IIviSpecAnMarker> {
     HRESULT STDMETHODCALLTYPE ConfigureEnabled(VARIANT_BOOL Enabled,
                                                BSTR MarkerTraceName) override {
         return this->Session("ConfigureEnabled",
-                             &Owner::template PendingOperation<VARIANT_BOOL, BSTR>, Enabled,
-                             MarkerTraceName);
+                             Owner::template Operation<&operations::SpecAnMarkerConfigureEnabled>,
+                             Enabled, MarkerTraceName);
     }
     HRESULT STDMETHODCALLTYPE ConfigureSearch(DOUBLE PeakExcursion,
                                               DOUBLE MarkerThreshold) override {
-        return this->Session("ConfigureSearch", &Owner::template PendingOperation<DOUBLE, DOUBLE>,
+        return this->Session("ConfigureSearch",
+                             Owner::template Operation<&operations::SpecAnMarkerConfigureSearch>,
                              PeakExcursion, MarkerThreshold);
     }
     HRESULT STDMETHODCALLTYPE DisableAll() override {
-        return this->Session("DisableAll", &Owner::template PendingOperation<>);
+        return this->Session("DisableAll",
+                             Owner::template Operation<&operations::SpecAnMarkerDisableAll>);
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pVal) override {
         return this->Session(
@@ -580,7 +583,8 @@ class SpecAnMarkerFacet : public Facet<Owner, IIviSpecAnMarker> {
             &Owner::template AttributePut<AttributeId::kSpecAnMarkerEnabled, VARIANT_BOOL>, newVal);
     }
     HRESULT STDMETHODCALLTYPE MakeDelta(VARIANT_BOOL DeltaMarker) override {
-        return this->Session("MakeDelta", &Owner::template PendingOperation<VARIANT_BOOL>,
+        return this->Session("MakeDelta",
+                             Owner::template Operation<&operations::SpecAnMarkerMakeDelta>,
                              DeltaMarker);
     }
     HRESULT STDMETHODCALLTYPE get_Type(IviSpecAnMarkerTypeEnum* pVal) override {
@@ -590,7 +594,7 @@ class SpecAnMarkerFacet : public Facet<Owner, IIviSpecAnMarker> {
             pVal);
     }
     HRESULT STDMETHODCALLTYPE Search(IviSpecAnMarkerSearchEnum SearchType) override {
-        return this->Session("Search", &Owner::template PendingOperation<IviSpecAnMarkerSearchEnum>,
+        return this->Session("Search", Owner::template Operation<&operations::SpecAnMarkerSearch>,
                              SearchType);
     }
     HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) override {
@@ -599,8 +603,8 @@ class SpecAnMarkerFacet : public Facet<Owner, IIviSpecAnMarker> {
                              pVal);
     }
     HRESULT STDMETHODCALLTYPE get_Name(LONG Index, BSTR* Name) override {
-        return this->Session("get_Name", &Owner::template PendingOperation<LONG, BSTR*>, Index,
-                             Name);
+        return this->Session("get_Name", Owner::template Operation<&operations::SpecAnMarkerName>,
+                             Index, Name);
     }
     HRESULT STDMETHODCALLTYPE get_PeakExcursion(DOUBLE* pVal) override {
         return this->Session(
@@ -623,12 +627,13 @@ class SpecAnMarkerFacet : public Facet<Owner, IIviSpecAnMarker> {
             &Owner::template AttributePut<AttributeId::kSpecAnMarkerPosition, DOUBLE>, newVal);
     }
     HRESULT STDMETHODCALLTYPE Query(DOUBLE* MarkerPosition, DOUBLE* MarkerAmplitude) override {
-        return this->Session("Query", &Owner::template PendingOperation<DOUBLE*, DOUBLE*>,
+        return this->Session("Query", Owner::template Operation<&operations::SpecAnMarkerQuery>,
                              MarkerPosition, MarkerAmplitude);
     }
     HRESULT STDMETHODCALLTYPE QueryReference(DOUBLE* ReferencePosition,
                                              DOUBLE* ReferenceAmplitude) override {
-        return this->Session("QueryReference", &Owner::template PendingOperation<DOUBLE*, DOUBLE*>,
+        return this->Session("QueryReference",
+                             Owner::template Operation<&operations::SpecAnMarkerQueryReference>,
                              ReferencePosition, ReferenceAmplitude);
     }
     HRESULT STDMETHODCALLTYPE get_ReferencePosition(DOUBLE* pVal) override {
@@ -645,9 +650,10 @@ class SpecAnMarkerFacet : public Facet<Owner, IIviSpecAnMarker> {
     }
     HRESULT STDMETHODCALLTYPE
     SetInstrumentFromMarker(IviSpecAnInstrumentSettingEnum InstrumentSetting) override {
-        return this->Session("SetInstrumentFromMarker",
-                             &Owner::template PendingOperation<IviSpecAnInstrumentSettingEnum>,
-                             InstrumentSetting);
+        return this->Session(
+            "SetInstrumentFromMarker",
+            Owner::template Operation<&operations::SpecAnMarkerSetInstrumentFromMarker>,
+            InstrumentSetting);
     }
     HRESULT STDMETHODCALLTYPE get_SignalTrackEnabled(VARIANT_BOOL* pVal) override {
         return this->Session(
@@ -689,8 +695,9 @@ template <class Owner>
 class SpecAnMarkerFrequencyCounterFacet : public Facet<Owner, IIviSpecAnMarkerFrequencyCounter> {
   public:
     HRESULT STDMETHODCALLTYPE Configure(VARIANT_BOOL Enabled, DOUBLE Resolution) override {
-        return this->Session("Configure", &Owner::template PendingOperation<VARIANT_BOOL, DOUBLE>,
-                             Enabled, Resolution);
+        return this->Session(
+            "Configure", Owner::template Operation<&operations::SpecAnFrequencyCounterConfigure>,
+            Enabled, Resolution);
     }
     HRESULT STDMETHODCALLTYPE get_Enabled(VARIANT_BOOL* pVal) override {
         return this->Session(
@@ -730,14 +737,15 @@ class SpecAnTracesFacet : public Facet<Owner, IIviSpecAnTraces> {
                            "get_Math");
     }
     HRESULT STDMETHODCALLTYPE Abort() override {
-        return this->Session("Abort", &Owner::template PendingOperation<>);
+        return this->Session("Abort", Owner::template Operation<&operations::SpecAnTracesAbort>);
     }
     HRESULT STDMETHODCALLTYPE Initiate() override {
-        return this->Session("Initiate", &Owner::template PendingOperation<>);
+        return this->Session("Initiate",
+                             Owner::template Operation<&operations::SpecAnTracesInitiate>);
     }
     HRESULT STDMETHODCALLTYPE AcquisitionStatus(IviSpecAnAcquisitionStatusEnum* pVal) override {
         return this->Session("AcquisitionStatus",
-                             &Owner::template PendingOperation<IviSpecAnAcquisitionStatusEnum*>,
+                             Owner::template Operation<&operations::SpecAnTracesAcquisitionStatus>,
                              pVal);
     }
     HRESULT STDMETHODCALLTYPE get_Item(BSTR Name, IIviSpecAnTrace** pVal) override {
@@ -750,7 +758,9 @@ class SpecAnTracesFacet : public Facet<Owner, IIviSpecAnTraces> {
         return this->Session("get_Name", &Owner::SpecAnTracesGetName, Index, pVal);
     }
     HRESULT STDMETHODCALLTYPE SendSoftwareTrigger() override {
-        return this->Session("SendSoftwareTrigger", &Owner::template PendingOperation<>);
+        return this->Session(
+            "SendSoftwareTrigger",
+            Owner::template Operation<&operations::SpecAnTracesSendSoftwareTrigger>);
     }
 };
 
@@ -758,19 +768,21 @@ template <class Owner>
 class SpecAnTracesMathFacet : public Facet<Owner, IIviSpecAnTracesMath> {
   public:
     HRESULT STDMETHODCALLTYPE Add(BSTR DestinationTrace, BSTR Trace1, BSTR Trace2) override {
-        return this->Session("Add", &Owner::template PendingOperation<BSTR, BSTR, BSTR>,
+        return this->Session("Add", Owner::template Operation<&operations::SpecAnTracesMathAdd>,
                              DestinationTrace, Trace1, Trace2);
     }
     HRESULT STDMETHODCALLTYPE Copy(BSTR DestinationTrace, BSTR SourceTrace) override {
-        return this->Session("Copy", &Owner::template PendingOperation<BSTR, BSTR>,
+        return this->Session("Copy", Owner::template Operation<&operations::SpecAnTracesMathCopy>,
                              DestinationTrace, SourceTrace);
     }
     HRESULT STDMETHODCALLTYPE Exchange(BSTR Trace1, BSTR Trace2) override {
-        return this->Session("Exchange", &Owner::template PendingOperation<BSTR, BSTR>, Trace1,
-                             Trace2);
+        return this->Session("Exchange",
+                             Owner::template Operation<&operations::SpecAnTracesMathExchange>,
+                             Trace1, Trace2);
     }
     HRESULT STDMETHODCALLTYPE Subtract(BSTR DestinationTrace, BSTR Trace1, BSTR Trace2) override {
-        return this->Session("Subtract", &Owner::template PendingOperation<BSTR, BSTR, BSTR>,
+        return this->Session("Subtract",
+                             Owner::template Operation<&operations::SpecAnTracesMathSubtract>,
                              DestinationTrace, Trace1, Trace2);
     }
 };
@@ -806,10 +818,9 @@ class SpecAnTriggerExternalFacet : public Facet<Owner, IIviSpecAnTriggerExternal
     HRESULT STDMETHODCALLTYPE
     Configure(DOUBLE ExternalTriggerLevel,
               IviSpecAnExternalTriggerSlopeEnum ExternalTriggerSlope) override {
-        return this->Session(
-            "Configure",
-            &Owner::template PendingOperation<DOUBLE, IviSpecAnExternalTriggerSlopeEnum>,
-            ExternalTriggerLevel, ExternalTriggerSlope);
+        return this->Session("Configure",
+                             Owner::template Operation<&operations::SpecAnTriggerExternalConfigure>,
+                             ExternalTriggerLevel, ExternalTriggerSlope);
     }
     HRESULT STDMETHODCALLTYPE get_Level(DOUBLE* pVal) override {
         return this->Session(
@@ -841,9 +852,9 @@ class SpecAnTriggerVideoFacet : public Facet<Owner, IIviSpecAnTriggerVideo> {
   public:
     HRESULT STDMETHODCALLTYPE Configure(DOUBLE VideoTriggerLevel,
                                         IviSpecAnVideoTriggerSlopeEnum VideoTriggerSlope) override {
-        return this->Session(
-            "Configure", &Owner::template PendingOperation<DOUBLE, IviSpecAnVideoTriggerSlopeEnum>,
-            VideoTriggerLevel, VideoTriggerSlope);
+        return this->Session("Configure",
+                             Owner::template Operation<&operations::SpecAnTriggerVideoConfigure>,
+                             VideoTriggerLevel, VideoTriggerSlope);
     }
     HRESULT STDMETHODCALLTYPE get_Level(DOUBLE* pVal) override {
         return this->Session(
@@ -873,7 +884,7 @@ template <class Owner>
 class SpecAnPreselectorFacet : public Facet<Owner, IIviSpecAnPreselector> {
   public:
     HRESULT STDMETHODCALLTYPE Peak() override {
-        return this->Session("Peak", &Owner::template PendingOperation<>);
+        return this->Session("Peak", Owner::template Operation<&operations::SpecAnPreselectorPeak>);
     }
 };
 

@@ -5,6 +5,12 @@
 #pragma once
 
 #include "attributes/attribute_catalogue.h"
+#include "operations/configure_operations.h"
+#include "operations/marker_operations.h"
+#include "operations/raw_io.h"
+#include "operations/service_calibration.h"
+#include "operations/trace_acquisition.h"
+#include "operations/trace_math.h"
 #include "session/inherent_facets.h"
 
 namespace tevo::driver {
@@ -69,9 +75,7 @@ class TevoAcquisitionFacet : public Facet<Owner, ITevoAcquisition> {
                                         TevoDetectorTypeEnum DetectorType,
                                         TevoVerticalScaleEnum VerticalScale) override {
         return this->Session(
-            "Configure",
-            &Owner::template PendingOperation<VARIANT_BOOL, LONG, VARIANT_BOOL,
-                                              TevoDetectorTypeEnum, TevoVerticalScaleEnum>,
+            "Configure", Owner::template Operation<&operations::TevoAcquisitionConfigure>,
             SweepModeContinuous, NumberOfSweeps, DetectorTypeAuto, DetectorType, VerticalScale);
     }
     HRESULT STDMETHODCALLTYPE put_DetectorType(TevoDetectorTypeEnum newVal) override {
@@ -203,14 +207,14 @@ class TevoFrequencyFacet : public Facet<Owner, ITevoFrequency> {
   public:
     HRESULT STDMETHODCALLTYPE ConfigureCenterSpan(DOUBLE CenterFrequency, DOUBLE Span) override {
         return this->Session("ConfigureCenterSpan",
-                             &Owner::template PendingOperation<DOUBLE, DOUBLE>, CenterFrequency,
-                             Span);
+                             Owner::template Operation<&operations::ConfigureCenterSpan>,
+                             CenterFrequency, Span);
     }
     HRESULT STDMETHODCALLTYPE ConfigureStartStop(DOUBLE StartFrequency,
                                                  DOUBLE StopFrequency) override {
         return this->Session("ConfigureStartStop",
-                             &Owner::template PendingOperation<DOUBLE, DOUBLE>, StartFrequency,
-                             StopFrequency);
+                             Owner::template Operation<&operations::ConfigureStartStop>,
+                             StartFrequency, StopFrequency);
     }
     HRESULT STDMETHODCALLTYPE put_Offset(DOUBLE newVal) override {
         return this->Session(
@@ -248,15 +252,16 @@ template <class Owner>
 class TevoInstrumentIOFacet : public Facet<Owner, ITevoInstrumentIO> {
   public:
     HRESULT STDMETHODCALLTYPE Query(BSTR SCPICommand, BSTR* pResult) override {
-        return this->Session("Query", &Owner::template PendingOperation<BSTR, BSTR*>, SCPICommand,
+        return this->Session("Query", Owner::template Operation<&operations::RawQuery>, SCPICommand,
                              pResult);
     }
     HRESULT STDMETHODCALLTYPE Read(LONG Count, BYTE* pResponse) override {
-        return this->Session("Read", &Owner::template PendingOperation<LONG, BYTE*>, Count,
+        return this->Session("Read", Owner::template Operation<&operations::RawRead>, Count,
                              pResponse);
     }
     HRESULT STDMETHODCALLTYPE Write(BSTR SCPICommand) override {
-        return this->Session("Write", &Owner::template PendingOperation<BSTR>, SCPICommand);
+        return this->Session("Write", Owner::template Operation<&operations::RawWrite>,
+                             SCPICommand);
     }
 };
 
@@ -305,13 +310,10 @@ class TevoLevelFacet : public Facet<Owner, ITevoLevel> {
                                         VARIANT_BOOL ElectronicAttenuationEnabled,
                                         VARIANT_BOOL RFPreamplifierEnabled) override {
         return this->Session(
-            "Configure",
-            &Owner::template PendingOperation<TevoAmplitudeUnitsEnum, DOUBLE, DOUBLE, DOUBLE,
-                                              VARIANT_BOOL, DOUBLE, DOUBLE, DOUBLE, VARIANT_BOOL,
-                                              VARIANT_BOOL>,
-            AmplitudeUnits, InputImpedance, ReferenceLevel, ReferenceLevelOffset, AttenuationAuto,
-            Attenuation, ElectronicAttenuationAuto, ElectronicAttenuation,
-            ElectronicAttenuationEnabled, RFPreamplifierEnabled);
+            "Configure", Owner::template Operation<&operations::TevoLevelConfigure>, AmplitudeUnits,
+            InputImpedance, ReferenceLevel, ReferenceLevelOffset, AttenuationAuto, Attenuation,
+            ElectronicAttenuationAuto, ElectronicAttenuation, ElectronicAttenuationEnabled,
+            RFPreamplifierEnabled);
     }
     HRESULT STDMETHODCALLTYPE put_ElectronicAttenuation(DOUBLE newVal) override {
         return this->Session(
@@ -407,10 +409,7 @@ class TevoListFacet : public Facet<Owner, ITevoList> {
                                         SAFEARRAY* RBWFilterType, SAFEARRAY* ResolutionBandwidth,
                                         SAFEARRAY* VideoBandwidth, SAFEARRAY* Sweeptime,
                                         SAFEARRAY* Detector) override {
-        return this->Session("Configure",
-                             &Owner::template PendingOperation<SAFEARRAY*, SAFEARRAY*, SAFEARRAY*,
-                                                               SAFEARRAY*, SAFEARRAY*, SAFEARRAY*,
-                                                               SAFEARRAY*, SAFEARRAY*, SAFEARRAY*>,
+        return this->Session("Configure", Owner::template Operation<&operations::TevoListConfigure>,
                              Frequency, ReferenceLevel, Attenuation, ElectronicAttentuation,
                              RBWFilterType, ResolutionBandwidth, VideoBandwidth, Sweeptime,
                              Detector);
@@ -438,12 +437,13 @@ class TevoMarkerFacet : public Facet<Owner, ITevoMarker> {
     HRESULT STDMETHODCALLTYPE ConfigureEnabled(VARIANT_BOOL Enabled,
                                                BSTR MarkerTraceName) override {
         return this->Session("ConfigureEnabled",
-                             &Owner::template PendingOperation<VARIANT_BOOL, BSTR>, Enabled,
-                             MarkerTraceName);
+                             Owner::template Operation<&operations::TevoMarkerConfigureEnabled>,
+                             Enabled, MarkerTraceName);
     }
     HRESULT STDMETHODCALLTYPE ConfigureSearch(DOUBLE PeakExcursion,
                                               DOUBLE MarkerThreshold) override {
-        return this->Session("ConfigureSearch", &Owner::template PendingOperation<DOUBLE, DOUBLE>,
+        return this->Session("ConfigureSearch",
+                             Owner::template Operation<&operations::TevoMarkerConfigureSearch>,
                              PeakExcursion, MarkerThreshold);
     }
     HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) override {
@@ -451,7 +451,8 @@ class TevoMarkerFacet : public Facet<Owner, ITevoMarker> {
             "get_Count", &Owner::template AttributeGet<AttributeId::kTevoMarkerCount, LONG>, pVal);
     }
     HRESULT STDMETHODCALLTYPE DisableAll() override {
-        return this->Session("DisableAll", &Owner::template PendingOperation<>);
+        return this->Session("DisableAll",
+                             Owner::template Operation<&operations::TevoMarkerDisableAll>);
     }
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL newVal) override {
         return this->Session(
@@ -469,12 +470,12 @@ class TevoMarkerFacet : public Facet<Owner, ITevoMarker> {
                            "get_FrequencyCounter");
     }
     HRESULT STDMETHODCALLTYPE MakeDelta(VARIANT_BOOL DeltaMarker) override {
-        return this->Session("MakeDelta", &Owner::template PendingOperation<VARIANT_BOOL>,
-                             DeltaMarker);
+        return this->Session(
+            "MakeDelta", Owner::template Operation<&operations::TevoMarkerMakeDelta>, DeltaMarker);
     }
     HRESULT STDMETHODCALLTYPE get_Name(LONG Index, BSTR* pVal) override {
-        return this->Session("get_Name", &Owner::template PendingOperation<LONG, BSTR*>, Index,
-                             pVal);
+        return this->Session("get_Name", Owner::template Operation<&operations::TevoMarkerName>,
+                             Index, pVal);
     }
     HRESULT STDMETHODCALLTYPE get_PeakExcursion(DOUBLE* pVal) override {
         return this->Session(
@@ -497,12 +498,13 @@ class TevoMarkerFacet : public Facet<Owner, ITevoMarker> {
             newVal);
     }
     HRESULT STDMETHODCALLTYPE Query(DOUBLE* MarkerPosition, DOUBLE* MarkerAmplitude) override {
-        return this->Session("Query", &Owner::template PendingOperation<DOUBLE*, DOUBLE*>,
+        return this->Session("Query", Owner::template Operation<&operations::TevoMarkerQuery>,
                              MarkerPosition, MarkerAmplitude);
     }
     HRESULT STDMETHODCALLTYPE QueryReference(DOUBLE* ReferencePosition,
                                              DOUBLE* ReferenceAmplitude) override {
-        return this->Session("QueryReference", &Owner::template PendingOperation<DOUBLE*, DOUBLE*>,
+        return this->Session("QueryReference",
+                             Owner::template Operation<&operations::TevoMarkerQueryReference>,
                              ReferencePosition, ReferenceAmplitude);
     }
     HRESULT STDMETHODCALLTYPE get_ReferenceAmplitude(DOUBLE* pVal) override {
@@ -517,14 +519,15 @@ class TevoMarkerFacet : public Facet<Owner, ITevoMarker> {
             &Owner::template AttributeGet<AttributeId::kTevoMarkerReferencePosition, DOUBLE>, pVal);
     }
     HRESULT STDMETHODCALLTYPE Search(TevoMarkerSearchEnum SearchType) override {
-        return this->Session("Search", &Owner::template PendingOperation<TevoMarkerSearchEnum>,
+        return this->Session("Search", Owner::template Operation<&operations::TevoMarkerSearch>,
                              SearchType);
     }
     HRESULT STDMETHODCALLTYPE
     SetInstrumentFromMarker(TevoInstrumentSettingEnum InstrumentSetting) override {
-        return this->Session("SetInstrumentFromMarker",
-                             &Owner::template PendingOperation<TevoInstrumentSettingEnum>,
-                             InstrumentSetting);
+        return this->Session(
+            "SetInstrumentFromMarker",
+            Owner::template Operation<&operations::TevoMarkerSetInstrumentFromMarker>,
+            InstrumentSetting);
     }
     HRESULT STDMETHODCALLTYPE put_SignalTrackEnabled(VARIANT_BOOL newVal) override {
         return this->Session(
@@ -568,7 +571,8 @@ template <class Owner>
 class TevoMarkerFrequencyCounterFacet : public Facet<Owner, ITevoMarkerFrequencyCounter> {
   public:
     HRESULT STDMETHODCALLTYPE Configure(VARIANT_BOOL Enabled, DOUBLE Resolution) override {
-        return this->Session("Configure", &Owner::template PendingOperation<VARIANT_BOOL, DOUBLE>,
+        return this->Session("Configure",
+                             Owner::template Operation<&operations::TevoFrequencyCounterConfigure>,
                              Enabled, Resolution);
     }
     HRESULT STDMETHODCALLTYPE put_Enabled(VARIANT_BOOL newVal) override {
@@ -640,7 +644,8 @@ class TevoServiceFacet : public Facet<Owner, ITevoService> {
             pVal);
     }
     HRESULT STDMETHODCALLTYPE ServiceFunction(BSTR ServiceFunctionName) override {
-        return this->Session("ServiceFunction", &Owner::template PendingOperation<BSTR>,
+        return this->Session("ServiceFunction",
+                             Owner::template Operation<&operations::ServiceFunction>,
                              ServiceFunctionName);
     }
 };
@@ -649,10 +654,12 @@ template <class Owner>
 class TevoCalibrationFacet : public Facet<Owner, ITevoCalibration> {
   public:
     HRESULT STDMETHODCALLTYPE GetResults(BSTR* pVal) override {
-        return this->Session("GetResults", &Owner::template PendingOperation<BSTR*>, pVal);
+        return this->Session("GetResults",
+                             Owner::template Operation<&operations::CalibrationGetResults>, pVal);
     }
     HRESULT STDMETHODCALLTYPE Initiate() override {
-        return this->Session("Initiate", &Owner::template PendingOperation<>);
+        return this->Session("Initiate",
+                             Owner::template Operation<&operations::CalibrationInitiate>);
     }
 };
 
@@ -664,8 +671,7 @@ class TevoSweepCouplingFacet : public Facet<Owner, ITevoSweepCoupling> {
                                         DOUBLE VideoBandwidth, VARIANT_BOOL SweepTimeAuto,
                                         DOUBLE Sweeptime) override {
         return this->Session("Configure",
-                             &Owner::template PendingOperation<VARIANT_BOOL, DOUBLE, VARIANT_BOOL,
-                                                               DOUBLE, VARIANT_BOOL, DOUBLE>,
+                             Owner::template Operation<&operations::TevoSweepCouplingConfigure>,
                              ResolutionBandwidthAuto, ResolutionBandwidth, VideoBandwidthAuto,
                              VideoBandwidth, SweepTimeAuto, Sweeptime);
     }
@@ -754,17 +760,19 @@ template <class Owner>
 class TevoTracesFacet : public Facet<Owner, ITevoTraces> {
   public:
     HRESULT STDMETHODCALLTYPE Abort() override {
-        return this->Session("Abort", &Owner::template PendingOperation<>);
+        return this->Session("Abort", Owner::template Operation<&operations::TevoTracesAbort>);
     }
     HRESULT STDMETHODCALLTYPE AcquisitionStatus(TevoAcquisitionStatusEnum* pVal) override {
         return this->Session("AcquisitionStatus",
-                             &Owner::template PendingOperation<TevoAcquisitionStatusEnum*>, pVal);
+                             Owner::template Operation<&operations::TevoTracesAcquisitionStatus>,
+                             pVal);
     }
     HRESULT STDMETHODCALLTYPE get_Count(LONG* pVal) override {
         return this->Session("get_Count", &Owner::TevoTracesGetCount, pVal);
     }
     HRESULT STDMETHODCALLTYPE Initiate() override {
-        return this->Session("Initiate", &Owner::template PendingOperation<>);
+        return this->Session("Initiate",
+                             Owner::template Operation<&operations::TevoTracesInitiate>);
     }
     HRESULT STDMETHODCALLTYPE get_Item(BSTR Name, ITevoTrace** pVal) override {
         return this->Session("get_Item", &Owner::TevoTracesGetItem, Name, pVal);
@@ -777,7 +785,8 @@ class TevoTracesFacet : public Facet<Owner, ITevoTraces> {
         return this->Session("get_Name", &Owner::TevoTracesGetName, Index, pVal);
     }
     HRESULT STDMETHODCALLTYPE SendSoftwareTrigger() override {
-        return this->Session("SendSoftwareTrigger", &Owner::template PendingOperation<>);
+        return this->Session("SendSoftwareTrigger",
+                             Owner::template Operation<&operations::TevoTracesSendSoftwareTrigger>);
     }
 };
 
@@ -785,19 +794,21 @@ template <class Owner>
 class TevoTracesMathFacet : public Facet<Owner, ITevoTracesMath> {
   public:
     HRESULT STDMETHODCALLTYPE Add(BSTR DestinationTrace, BSTR Trace1, BSTR Trace2) override {
-        return this->Session("Add", &Owner::template PendingOperation<BSTR, BSTR, BSTR>,
+        return this->Session("Add", Owner::template Operation<&operations::TevoTracesMathAdd>,
                              DestinationTrace, Trace1, Trace2);
     }
     HRESULT STDMETHODCALLTYPE Copy(BSTR DestinationTrace, BSTR SourceTrace) override {
-        return this->Session("Copy", &Owner::template PendingOperation<BSTR, BSTR>,
+        return this->Session("Copy", Owner::template Operation<&operations::TevoTracesMathCopy>,
                              DestinationTrace, SourceTrace);
     }
     HRESULT STDMETHODCALLTYPE Exchange(BSTR Trace1, BSTR Trace2) override {
-        return this->Session("Exchange", &Owner::template PendingOperation<BSTR, BSTR>, Trace1,
+        return this->Session("Exchange",
+                             Owner::template Operation<&operations::TevoTracesMathExchange>, Trace1,
                              Trace2);
     }
     HRESULT STDMETHODCALLTYPE Subtract(BSTR DestinationTrace, BSTR Trace1, BSTR Trace2) override {
-        return this->Session("Subtract", &Owner::template PendingOperation<BSTR, BSTR, BSTR>,
+        return this->Session("Subtract",
+                             Owner::template Operation<&operations::TevoTracesMathSubtract>,
                              DestinationTrace, Trace1, Trace2);
     }
 };
@@ -888,7 +899,7 @@ class TevoTriggerVideoFacet : public Facet<Owner, ITevoTriggerVideo> {
     HRESULT STDMETHODCALLTYPE Configure(DOUBLE VideoTriggerLevel,
                                         TevoVideoTriggerSlopeEnum VideoTriggerSlope) override {
         return this->Session("Configure",
-                             &Owner::template PendingOperation<DOUBLE, TevoVideoTriggerSlopeEnum>,
+                             Owner::template Operation<&operations::TevoTriggerVideoConfigure>,
                              VideoTriggerLevel, VideoTriggerSlope);
     }
     HRESULT STDMETHODCALLTYPE put_Level(DOUBLE newVal) override {

@@ -93,6 +93,16 @@ HRESULT TraceItem<Traits>::PutType(TypeEnum newVal) {
                                       static_cast<LONG>(newVal));
 }
 
+template <class Traits>
+HRESULT TraceItem<Traits>::FetchTrace(SAFEARRAY** Amplitude) {
+    return driver_->template RunOperation<&operations::FetchY>(TraceNumber(), Amplitude);
+}
+
+template <class Traits>
+HRESULT TraceItem<Traits>::ReadTrace(LONG MaxTime, SAFEARRAY** Amplitude) {
+    return driver_->template RunOperation<&operations::ReadY>(TraceNumber(), MaxTime, Amplitude);
+}
+
 template class TraceItem<SpecAnTraceTraits>;
 template class TraceItem<TevoTraceTraits>;
 

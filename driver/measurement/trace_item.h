@@ -55,11 +55,10 @@ template <class Owner, class ItemInterface, class TypeEnum>
 class TraceItemFacet : public Facet<Owner, ItemInterface> {
   public:
     HRESULT STDMETHODCALLTYPE FetchY(SAFEARRAY** Amplitude) override {
-        return this->Session("FetchY", &Owner::template PendingOperation<SAFEARRAY**>, Amplitude);
+        return this->Session("FetchY", &Owner::FetchTrace, Amplitude);
     }
     HRESULT STDMETHODCALLTYPE ReadY(LONG MaxTime, SAFEARRAY** Amplitude) override {
-        return this->Session("ReadY", &Owner::template PendingOperation<LONG, SAFEARRAY**>, MaxTime,
-                             Amplitude);
+        return this->Session("ReadY", &Owner::ReadTrace, MaxTime, Amplitude);
     }
     HRESULT STDMETHODCALLTYPE get_Size(LONG* pVal) override {
         return this->Session("get_Size", &Owner::GetSize, pVal);
@@ -121,11 +120,11 @@ class TraceItem final
     HRESULT GetSize(LONG* pVal);
     HRESULT GetType(TypeEnum* pVal);
     HRESULT PutType(TypeEnum newVal);
-    // Operation comes with the measurement operations (FetchY, ReadY): E_NOTIMPL until then.
-    template <class... Args>
-    HRESULT PendingOperation(Args... /*arguments*/) {
-        return E_NOTIMPL;
-    }
+    // FetchY and ReadY of the instrument trace of this item, numbered from 1 in list order
+    // (the second name of either list reads trace 2).
+    HRESULT FetchTrace(SAFEARRAY** Amplitude);
+    HRESULT ReadTrace(LONG MaxTime, SAFEARRAY** Amplitude);
+    LONG TraceNumber() const { return index_ + 1; }
 
   private:
     TraceItem(CTevo* driver, std::wstring name, LONG index);
