@@ -297,6 +297,10 @@ HRESULT CTevo::ReportNoSession() {
     return ReportError(Errors(), kNotInitialized, kNotConnectedDetails);
 }
 
+HRESULT CTevo::SettlePendingReplies() {
+    return operations::ConsumePendingAnswer(*this);
+}
+
 HRESULT CTevo::PrepareAttributeExchange() {
     if (!table_) {
         return ReportNoSession();

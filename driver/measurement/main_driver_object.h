@@ -196,6 +196,7 @@ class CTevo final : private ModuleReference,
     HRESULT InitializeInstrumentSpecific(BSTR ResourceName, VARIANT_BOOL IdQuery,
                                          VARIANT_BOOL Reset, BSTR OptionString) override;
     HRESULT CloseInstrumentSpecific() override;
+    HRESULT SettlePendingReplies() override;
     void InvalidateInstrumentAttributes() override {
         if (table_) {
             table_->InvalidateAll();

@@ -466,6 +466,24 @@ TEST_F(OperationWiring, PropertyAfterCalibrationInitiateGetsItsOwnValue) {
     EXPECT_NE(results.ToUtf8(), "0");
 }
 
+TEST_F(OperationWiring, InherentOperationsAfterCalibrationInitiateGetTheirOwnReplies) {
+    Open();
+    ASSERT_EQ(Get<ITevoCalibration>()->Initiate(), S_OK);
+    // The calibration's "0" would not parse as an error-queue answer.
+    LONG code = -1;
+    Bstr message;
+    ASSERT_EQ(Get<IIviDriverUtility>()->ErrorQuery(&code, &message), S_OK);
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Sent(), (Messages{"*CAL?", "SYST:ERR?"}));
+
+    ASSERT_EQ(Get<ITevoCalibration>()->Initiate(), S_OK);
+    ASSERT_EQ(Get<IIviDriverUtility>()->Reset(), S_OK);
+    ASSERT_EQ(Get<IIviDriverUtility>()->ErrorQuery(&code, &message), S_OK);
+    // *RST went out after the answer was read: the instrument saw no interrupted query.
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Sent(), (Messages{"*CAL?", "*RST", "SYST:ERR?"}));
+}
+
 TEST_F(OperationWiring, PutAfterCalibrationInitiateLeavesNoReplyBehind) {
     Open(L"Simulate=false,QueryInstrumentStatus=true");
     ASSERT_EQ(Get<ITevoCalibration>()->Initiate(), S_OK);

@@ -598,6 +598,9 @@ HRESULT DriverSession::UtilityReset() {
     if (IsSimulating()) {
         return S_OK;
     }
+    if (const HRESULT settled = SettlePendingReplies(); FAILED(settled)) {
+        return settled;
+    }
     return io_.Write(L"*RST", kLongOperationTimeout);
 }
 
@@ -609,6 +612,8 @@ HRESULT DriverSession::UtilityDisable() {
     if (IsSimulating()) {
         return S_OK;
     }
+    // Disable never fails: a reply still owed is read if it comes, and *RST goes out anyway.
+    SettlePendingReplies();
     io_.Write(L"*RST", kLongOperationTimeout);
     return S_OK;
 }
@@ -624,6 +629,10 @@ HRESULT DriverSession::UtilitySelfTest(LONG* TestResult, BSTR* TestMessage) {
     *TestResult = 0;
     HRESULT hr = S_OK;
     if (!IsSimulating()) {
+        hr = SettlePendingReplies();
+        if (FAILED(hr)) {
+            return hr;
+        }
         hr = io_.QueryInt(L"*TST?", TestResult, kLongOperationTimeout);
         if (FAILED(hr)) {
             return hr;
@@ -648,7 +657,11 @@ HRESULT DriverSession::UtilityErrorQuery(LONG* ErrorCode, BSTR* ErrorMessage) {
         LoadDriverString(kStringSimulatedErrorQuery, simulated);
         answer = AnsiToWide(simulated);
     } else {
-        const HRESULT hr = io_.QueryText(L"SYST:ERR?", &answer, kShortReplyLimit, kSessionTimeout);
+        HRESULT hr = SettlePendingReplies();
+        if (FAILED(hr)) {
+            return hr;
+        }
+        hr = io_.QueryText(L"SYST:ERR?", &answer, kShortReplyLimit, kSessionTimeout);
         if (FAILED(hr)) {
             return hr;
         }

@@ -128,6 +128,10 @@ class DriverSession : public FrameObject, public FrameRoot, public InstrumentIoO
     // InvalidateAllAttributes: the instrument-specific attribute records, in table order.
     // They keep no values, so this performs no I/O.
     virtual void InvalidateInstrumentAttributes() = 0;
+    // Before an exchange of the inherent operations (Reset, Disable, SelfTest, ErrorQuery):
+    // reads a reply the instrument still owes for an earlier operation (a calibration
+    // started without waiting), so that it cannot be taken for this exchange's reply.
+    virtual HRESULT SettlePendingReplies() = 0;
 
     void SetRoot(FrameRoot* root) { root_.store(root); }
 
