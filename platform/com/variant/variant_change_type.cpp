@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "number_text.h"
 #include "tevo/com/bstr.h"
 #include "tevo/com/dispatch.h"
+#include "tevo/com/safearray.h"
 #include "tevo/com/variant.h"
 #include "variant_internal.h"
 
@@ -19,12 +21,13 @@ using namespace tevo::com::detail;
 namespace {
 
 // A numeric source value: exact (integers, CY, DECIMAL, number text) or floating (R4,
-// R8, DATE). A BOOL source is exact -1 or 0 and remembers that it was a BOOL.
+// R8, DATE). A BOOL source is its raw 16-bit value (VARIANT_TRUE is -1, but any other
+// value converts as it is) and remembers that it was a BOOL.
 struct Number {
     bool floating = false;
     double value = 0.0;
     DecimalNumber exact;
-    bool fromTrueBool = false;
+    std::optional<VARIANT_BOOL> rawBool;
 };
 
 struct IntegerRange {
@@ -98,8 +101,8 @@ HRESULT ToNumber(const VARIANT& v, Number* n) {
             n->exact = DecimalNumber::FromUnsigned(v.ullVal);
             return S_OK;
         case VT_BOOL:
-            n->exact = DecimalNumber::FromSigned(v.boolVal != VARIANT_FALSE ? -1 : 0);
-            n->fromTrueBool = v.boolVal != VARIANT_FALSE;
+            n->exact = DecimalNumber::FromSigned(v.boolVal);
+            n->rawBool = v.boolVal;
             return S_OK;
         case VT_CY: {
             const DecimalNumber magnitude = DecimalNumber::FromSigned(v.cyVal.int64);
@@ -177,9 +180,10 @@ void StoreInteger(VARTYPE vt, std::uint64_t bits, VARIANT* out) {
 }
 
 HRESULT ToInteger(const Number& n, VARTYPE vt, IntegerRange range, VARIANT* out) {
-    // VARIANT_TRUE is -1: all bits set, also in an unsigned type.
-    if (n.fromTrueBool && !range.isSigned) {
-        StoreInteger(vt, ~std::uint64_t{0}, out);
+    // A BOOL is cast to the integer type: its sign-extended bits, cut to the width (so
+    // VARIANT_TRUE has all bits set, also in an unsigned type).
+    if (n.rawBool) {
+        StoreInteger(vt, static_cast<std::uint64_t>(static_cast<std::int64_t>(*n.rawBool)), out);
         return S_OK;
     }
     // Magnitude limits: up to 2^(bits-1) for negative signed values, 2^(bits-1) - 1 for
@@ -413,8 +417,9 @@ std::wstring_view BstrText(BSTR b) {
     return b == nullptr ? std::wstring_view() : std::wstring_view(b, SysStringLen(b));
 }
 
-// Reads the value property (DISPID_VALUE) of an object.
+// Reads the value property (DISPID_VALUE) of an object. *value is initialized in any case.
 HRESULT ValueProperty(IUnknown* object, LCID lcid, VARIANT* value) {
+    VariantInit(value);
     if (object == nullptr) {
         return DISP_E_TYPEMISMATCH;
     }
@@ -424,7 +429,6 @@ HRESULT ValueProperty(IUnknown* object, LCID lcid, VARIANT* value) {
         return DISP_E_TYPEMISMATCH;
     }
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    VariantInit(value);
     HRESULT hr = dispatch->Invoke(DISPID_VALUE, IID_NULL, lcid, DISPATCH_PROPERTYGET, &none, value,
                                   nullptr, nullptr);
     dispatch->Release();
@@ -448,6 +452,65 @@ HRESULT ToInterface(const VARIANT& source, VARTYPE vt, VARIANT* out) {
     return S_OK;
 }
 
+// The words of a BOOL as text: "True"/"False" and the locale-independent "#TRUE#"/"#FALSE#",
+// in any letter case.
+std::optional<bool> BoolWord(std::wstring_view text) {
+    if (EqualsIgnoringCase(text, L"true") || EqualsIgnoringCase(text, L"#true#")) {
+        return true;
+    }
+    if (EqualsIgnoringCase(text, L"false") || EqualsIgnoringCase(text, L"#false#")) {
+        return false;
+    }
+    return std::nullopt;
+}
+
+// Types whose values may be dropped by converting them to VT_EMPTY or VT_NULL.
+bool IsScalarType(VARTYPE vt) {
+    return vt == VT_EMPTY || vt == VT_BSTR || IsNumericType(vt);
+}
+
+// A one-dimensional byte array becomes a string holding exactly its bytes.
+HRESULT ByteArrayToText(SAFEARRAY* array, VARIANT* out) {
+    if (array == nullptr || SafeArrayGetDim(array) != 1 || array->cbElements != 1) {
+        return DISP_E_TYPEMISMATCH;
+    }
+    const ULONG count = array->rgsabound[0].cElements;
+    void* data = nullptr;
+    HRESULT hr = SafeArrayAccessData(array, &data);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    out->bstrVal = SysAllocStringByteLen(static_cast<LPCSTR>(data), count);
+    SafeArrayUnaccessData(array);
+    if (out->bstrVal == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    out->vt = VT_BSTR;
+    return S_OK;
+}
+
+// A string becomes a zero-based vector of its bytes (without the terminator).
+HRESULT TextToByteArray(BSTR text, VARIANT* out) {
+    const UINT count = SysStringByteLen(text);
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, count);
+    if (array == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    if (count > 0) {
+        void* data = nullptr;
+        HRESULT hr = SafeArrayAccessData(array, &data);
+        if (FAILED(hr)) {
+            SafeArrayDestroy(array);
+            return hr;
+        }
+        std::memcpy(data, text, count);
+        SafeArrayUnaccessData(array);
+    }
+    out->parray = array;
+    out->vt = VT_ARRAY | VT_UI1;
+    return S_OK;
+}
+
 bool IsValidTarget(VARTYPE vt) {
     if ((vt & VT_ARRAY) != 0) {
         return IsValidVariantType(vt) && (vt & VT_BYREF) == 0;
@@ -462,6 +525,16 @@ HRESULT Coerce(const VARIANT& source, LCID lcid, USHORT flags, VARTYPE vt, VARIA
     if (source.vt == vt) {
         return VariantCopy(out, &source);
     }
+    if ((vt == VT_EMPTY || vt == VT_NULL) && IsScalarType(source.vt)) {
+        out->vt = vt;  // the value is dropped
+        return S_OK;
+    }
+    if (source.vt == (VT_ARRAY | VT_UI1) && vt == VT_BSTR) {
+        return ByteArrayToText(source.parray, out);
+    }
+    if (source.vt == VT_BSTR && vt == (VT_ARRAY | VT_UI1)) {
+        return TextToByteArray(source.bstrVal, out);
+    }
     if ((vt & VT_ARRAY) != 0 || (source.vt & VT_ARRAY) != 0 || source.vt == VT_NULL ||
         vt == VT_NULL || source.vt == VT_ERROR || vt == VT_ERROR || vt == VT_EMPTY) {
         return DISP_E_TYPEMISMATCH;
@@ -474,14 +547,15 @@ HRESULT Coerce(const VARIANT& source, LCID lcid, USHORT flags, VARTYPE vt, VARIA
             return DISP_E_TYPEMISMATCH;
         }
         VARIANT value;
-        HRESULT hr = ValueProperty(source.punkVal, lcid, &value);
-        if (FAILED(hr)) {
-            return hr;
+        if (FAILED(ValueProperty(source.punkVal, lcid, &value))) {
+            // An object without a readable value has no value of the requested type.
+            VariantClear(&value);
+            return DISP_E_TYPEMISMATCH;
         }
         // One level only: an object whose value is again an object does not convert.
-        hr = (value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH)
-                 ? DISP_E_TYPEMISMATCH
-                 : Coerce(value, lcid, flags | VARIANT_NOVALUEPROP, vt, out);
+        const HRESULT hr = (value.vt == VT_UNKNOWN || value.vt == VT_DISPATCH)
+                               ? DISP_E_TYPEMISMATCH
+                               : Coerce(value, lcid, flags | VARIANT_NOVALUEPROP, vt, out);
         VariantClear(&value);
         return hr;
     }
@@ -508,8 +582,8 @@ HRESULT Coerce(const VARIANT& source, LCID lcid, USHORT flags, VARTYPE vt, VARIA
     }
     if (source.vt == VT_BSTR && vt == VT_BOOL) {
         const std::wstring_view text = TrimmedText(BstrText(source.bstrVal));
-        if (EqualsIgnoringCase(text, L"true") || EqualsIgnoringCase(text, L"false")) {
-            out->boolVal = EqualsIgnoringCase(text, L"true") ? VARIANT_TRUE : VARIANT_FALSE;
+        if (std::optional<bool> word = BoolWord(text)) {
+            out->boolVal = *word ? VARIANT_TRUE : VARIANT_FALSE;
             out->vt = VT_BOOL;
             return S_OK;
         }

@@ -3,11 +3,13 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 
 #include "../testing/counted_object.h"
 #include "tevo/com/bstr.h"
+#include "tevo/com/safearray.h"
 #include "tevo/com/variant.h"
 
 namespace {
@@ -494,6 +496,185 @@ TEST(VarBstrFrom, SingleConversions) {
     EXPECT_EQ(VarBstrFromDate(1e7, LOCALE_USER_DEFAULT, 0, &text), E_INVALIDARG);
     EXPECT_EQ(text, nullptr);
     EXPECT_EQ(VarBstrFromR8(1.0, LOCALE_USER_DEFAULT, 0, nullptr), E_INVALIDARG);
+}
+
+// An object whose value property cannot be read.
+class NoValueObject final : public IDispatch {
+  public:
+    HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
+        if (riid == IID_IUnknown || riid == IID_IDispatch) {
+            *ppvObject = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppvObject = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG AddRef() override { return ++refs_; }
+    ULONG Release() override { return --refs_; }  // lives on the test's stack
+    HRESULT GetTypeInfoCount(UINT* pctinfo) override {
+        *pctinfo = 0;
+        return S_OK;
+    }
+    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+        ++invokes_;
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    ULONG refs_ = 1;
+    int invokes_ = 0;
+};
+
+TEST(VariantChangeType, ObjectWithoutReadableValueIsATypeMismatch) {
+    NoValueObject object;
+    VARIANT holder = Of(VT_DISPATCH);
+    holder.pdispVal = &object;
+    Value destination;
+    destination.v = I4(7);
+    for (VARTYPE vt : {VT_I4, VT_BSTR, VT_R8, VT_BOOL}) {
+        EXPECT_EQ(VariantChangeType(&destination.v, &holder, 0, vt), DISP_E_TYPEMISMATCH) << vt;
+    }
+    EXPECT_EQ(object.invokes_, 4);
+    EXPECT_EQ(object.refs_, 1u);  // no reference left behind
+    EXPECT_EQ(destination.v.vt, VT_I4);
+    EXPECT_EQ(destination.v.lVal, 7);
+}
+
+TEST(VariantChangeType, ScalarsConvertToEmptyAndNull) {
+    for (VARTYPE target : {VT_EMPTY, VT_NULL}) {
+        for (VARIANT scalar : {I4(5), R8(2.5), Cy(1), Bool(true), Of(VT_EMPTY)}) {
+            VARIANT out = I4(9);
+            ASSERT_EQ(VariantChangeType(&out, &scalar, 0, target), S_OK) << scalar.vt;
+            EXPECT_EQ(out.vt, target);
+        }
+        // A string converted in place is freed (the sanitizer build would see a leak).
+        Value text;
+        Text(&text, L"some text");
+        ASSERT_EQ(VariantChangeType(&text.v, &text.v, 0, target), S_OK);
+        EXPECT_EQ(text.v.vt, target);
+    }
+    // Objects and arrays still do not.
+    Value unknown;
+    unknown.v.vt = VT_UNKNOWN;
+    unknown.v.punkVal = new CountedObject;
+    VARIANT out = Of(VT_EMPTY);
+    EXPECT_EQ(VariantChangeType(&out, &unknown.v, 0, VT_EMPTY), DISP_E_TYPEMISMATCH);
+    Value array;
+    array.v.vt = VT_ARRAY | VT_I4;
+    array.v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
+    EXPECT_EQ(VariantChangeType(&out, &array.v, 0, VT_NULL), DISP_E_TYPEMISMATCH);
+}
+
+TEST(VariantNumbers, BoolConvertsAsItsRawValue) {
+    VARIANT in = Of(VT_BOOL);
+    in.boolVal = 1;  // true, but not VARIANT_TRUE
+    VARIANT out = Of(VT_EMPTY);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_I4), S_OK);
+    EXPECT_EQ(out.lVal, 1);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_UI1), S_OK);
+    EXPECT_EQ(out.bVal, 1);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_UI8), S_OK);
+    EXPECT_EQ(out.ullVal, 1u);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_R8), S_OK);
+    EXPECT_EQ(out.dblVal, 1.0);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_CY), S_OK);
+    EXPECT_EQ(out.cyVal.int64, 10000);
+    in.boolVal = -2;  // unsigned targets take the value's bits
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_I2), S_OK);
+    EXPECT_EQ(out.iVal, -2);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_UI2), S_OK);
+    EXPECT_EQ(out.uiVal, 65534);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_UI4), S_OK);
+    EXPECT_EQ(out.ulVal, 0xFFFFFFFEu);
+    ASSERT_EQ(VariantChangeType(&out, &in, 0, VT_DECIMAL), S_OK);
+    EXPECT_EQ(ToText(out), L"-2");
+}
+
+TEST(VariantFromText, BoolFromInvariantTrueAndFalseWords) {
+    VARIANT out = Of(VT_EMPTY);
+    ASSERT_EQ(FromText(L"#TRUE#", VT_BOOL, &out), S_OK);
+    EXPECT_EQ(out.boolVal, VARIANT_TRUE);
+    ASSERT_EQ(FromText(L" #false# ", VT_BOOL, &out), S_OK);
+    EXPECT_EQ(out.boolVal, VARIANT_FALSE);
+    EXPECT_EQ(FromText(L"#TRUE", VT_BOOL, &out), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(FromText(L"#TRUE#", VT_I4, &out), DISP_E_TYPEMISMATCH);  // words, not numbers
+}
+
+// A one-dimensional byte array with the given bytes.
+SAFEARRAY* ByteArray(const void* bytes, ULONG count) {
+    SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, count);
+    void* data = nullptr;
+    if (array != nullptr && SUCCEEDED(SafeArrayAccessData(array, &data))) {
+        std::memcpy(data, bytes, count);
+        SafeArrayUnaccessData(array);
+    }
+    return array;
+}
+
+TEST(VariantChangeType, ByteArraysAndStringsShareTheirBytes) {
+    const std::wstring word = L"AB";
+    const auto wordBytes = static_cast<ULONG>(word.size() * sizeof(OLECHAR));
+    Value array;
+    array.v.vt = VT_ARRAY | VT_UI1;
+    array.v.parray = ByteArray(word.data(), wordBytes);
+    Value text;
+    ASSERT_EQ(VariantChangeType(&text.v, &array.v, 0, VT_BSTR), S_OK);
+    ASSERT_EQ(text.v.vt, VT_BSTR);
+    EXPECT_EQ(SysStringByteLen(text.v.bstrVal), wordBytes);
+    EXPECT_STREQ(text.v.bstrVal, L"AB");
+
+    // Back again: a zero-based vector of the string's bytes.
+    Value bytes;
+    ASSERT_EQ(VariantChangeType(&bytes.v, &text.v, 0, VT_ARRAY | VT_UI1), S_OK);
+    ASSERT_EQ(bytes.v.vt, VT_ARRAY | VT_UI1);
+    ASSERT_EQ(SafeArrayGetDim(bytes.v.parray), 1u);
+    LONG lower = -1;
+    LONG upper = -1;
+    ASSERT_EQ(SafeArrayGetLBound(bytes.v.parray, 1, &lower), S_OK);
+    ASSERT_EQ(SafeArrayGetUBound(bytes.v.parray, 1, &upper), S_OK);
+    EXPECT_EQ(lower, 0);
+    EXPECT_EQ(upper, static_cast<LONG>(wordBytes) - 1);
+    void* data = nullptr;
+    ASSERT_EQ(SafeArrayAccessData(bytes.v.parray, &data), S_OK);
+    EXPECT_EQ(std::memcmp(data, word.data(), wordBytes), 0);
+    SafeArrayUnaccessData(bytes.v.parray);
+
+    // An odd byte count stays exact, also through a reference.
+    const unsigned char three[] = {1, 2, 3};
+    Value odd;
+    odd.v.vt = VT_ARRAY | VT_UI1;
+    odd.v.parray = ByteArray(three, 3);
+    VARIANT byRef = Of(VT_BYREF | VT_ARRAY | VT_UI1);
+    byRef.pparray = &odd.v.parray;
+    ASSERT_EQ(VariantChangeType(&text.v, &byRef, 0, VT_BSTR), S_OK);
+    ASSERT_EQ(SysStringByteLen(text.v.bstrVal), 3u);
+    EXPECT_EQ(std::memcmp(text.v.bstrVal, three, 3), 0);
+
+    // An empty string is an empty vector.
+    Value empty;
+    empty.v.vt = VT_BSTR;
+    empty.v.bstrVal = nullptr;  // a null BSTR is the empty string
+    ASSERT_EQ(VariantChangeType(&bytes.v, &empty.v, 0, VT_ARRAY | VT_UI1), S_OK);
+    ASSERT_EQ(SafeArrayGetUBound(bytes.v.parray, 1, &upper), S_OK);
+    EXPECT_EQ(upper, -1);
+}
+
+TEST(VariantChangeType, OnlyOneDimensionalByteArraysAreText) {
+    Value text;
+    Value matrix;
+    matrix.v.vt = VT_ARRAY | VT_UI1;
+    SAFEARRAYBOUND bounds[2] = {{2, 0}, {2, 0}};
+    matrix.v.parray = SafeArrayCreate(VT_UI1, 2, bounds);
+    EXPECT_EQ(VariantChangeType(&text.v, &matrix.v, 0, VT_BSTR), DISP_E_TYPEMISMATCH);
+    Value longs;
+    longs.v.vt = VT_ARRAY | VT_I4;
+    longs.v.parray = SafeArrayCreateVector(VT_I4, 0, 2);
+    EXPECT_EQ(VariantChangeType(&text.v, &longs.v, 0, VT_BSTR), DISP_E_TYPEMISMATCH);
+    Text(&text, L"AB");
+    Value out;
+    EXPECT_EQ(VariantChangeType(&out.v, &text.v, 0, VT_ARRAY | VT_I2), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(out.v.vt, VT_EMPTY);
 }
 
 }  // namespace

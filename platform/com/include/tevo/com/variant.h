@@ -13,10 +13,13 @@
 //    significant digits; to R4, a finite value beyond the float range overflows;
 //  - to DATE, values outside 1 Jan 100 .. 31 Dec 9999 (-657434 .. 2958465.99...)
 //    overflow;
-//  - BOOL is -1 (VARIANT_TRUE) or 0 as a number, so VARIANT_TRUE to UI1/UI2/UI4/UI8/UINT
-//    gives all bits set (255, 65535, ...); any non-zero number is VARIANT_TRUE.
+//  - BOOL converts as its raw value, normally -1 (VARIANT_TRUE) or 0; to an integer type
+//    it is cast (sign-extended, cut to the width), so VARIANT_TRUE to UI1/UI2/UI4/UI8/UINT
+//    gives all bits set (255, 65535, ...), and a BOOL holding 1 gives 1; any non-zero
+//    number is VARIANT_TRUE.
 //  - VT_EMPTY converts to 0, VARIANT_FALSE and the empty string; VT_NULL converts to
 //    nothing but VT_NULL (DISP_E_TYPEMISMATCH).
+//  - A number, a string or VT_EMPTY converts to VT_EMPTY or VT_NULL, dropping its value.
 //
 // To text (VT_BSTR):
 //  - integers in decimal ("-42");
@@ -40,7 +43,8 @@
 //    (also empty text) gives DISP_E_TYPEMISMATCH; "&H"/"&O" radix prefixes are not
 //    accepted. The value is converted exactly from its decimal digits (so "2.5" to I4 is
 //    2 and "0.00005" to CY is 0.0000, half to even);
-//  - BOOL: "True"/"False" in any letter case, or a number (non-zero is true);
+//  - BOOL: "True"/"False" or "#TRUE#"/"#FALSE#" in any letter case, or a number (non-zero
+//    is true);
 //  - DATE: month/day/year ("12/8/2026", "12-8-26"; two-digit years 00-29 are 20xx, 30-99
 //    19xx), year-month-day ("2026-12-08", also with a "T" before the time), month names
 //    in English full or three-letter form ("Dec 8, 2026", "8 December 2026"), and a time
@@ -49,8 +53,11 @@
 //
 // Source values held by reference (VT_BYREF) are read through; the result is never a
 // reference. VT_DISPATCH (and VT_UNKNOWN that has IDispatch) converts through its value
-// property (DISPID_VALUE) unless VARIANT_NOVALUEPROP is given. Arrays convert only to
-// their own type. VT_RECORD is not supported (DISP_E_BADVARTYPE).
+// property (DISPID_VALUE) unless VARIANT_NOVALUEPROP is given; an object whose value
+// property fails gives DISP_E_TYPEMISMATCH. Arrays convert only to their own type, except
+// that a one-dimensional VT_ARRAY|VT_UI1 converts to a BSTR holding exactly its bytes,
+// and a BSTR to a zero-based VT_ARRAY|VT_UI1 of its bytes (without the terminator). VT_RECORD is
+// not supported (DISP_E_BADVARTYPE).
 #pragma once
 
 #include "tevo/com/safearray.h"
