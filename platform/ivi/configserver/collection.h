@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "config_object.h"
+#include "tevo/com/enumvariant.h"
 
 namespace tevo::ivi::config {
 
@@ -43,6 +44,27 @@ std::wstring NameOf(ItemItf* item) {
         return {};
     }
     return name.ToWide();
+}
+
+// An IEnumVARIANT over a snapshot of the items (VT_UNKNOWN values holding the item
+// interfaces), returned as its IUnknown. The caller holds the state lock.
+template <class ItemItf>
+HRESULT EnumerateItems(const std::vector<tevo::com::ComPtr<ItemItf>>& items, IUnknown** pVal) {
+    if (pVal == nullptr) {
+        return E_POINTER;
+    }
+    *pVal = nullptr;
+    std::vector<VARIANT> values(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        VariantInit(&values[i]);
+        values[i].vt = VT_UNKNOWN;
+        values[i].punkVal = items[i].Get();  // borrowed: the enumerator takes its own copy
+    }
+    IEnumVARIANT* enumerator = nullptr;
+    const HRESULT hr = tevo::com::CreateVariantEnumerator(
+        values.data(), static_cast<ULONG>(values.size()), &enumerator);
+    *pVal = enumerator;
+    return hr;
 }
 
 enum class EmptyNames { kRejected, kAllowed };
@@ -120,6 +142,11 @@ class Collection : public ComObject<CollItf> {
             return hr;
         }
         return RemoveAt(position);
+    }
+
+    HRESULT get__NewEnum(IUnknown** pVal) override {
+        const StateLock lock(StateMutex());
+        return EnumerateItems(items_, pVal);
     }
 
     // ---- For the server (callers hold the state lock) ----
@@ -216,6 +243,10 @@ class PublishedApiCollection : public ComObject<IIviPublishedAPICollection> {
     HRESULT Add(IIviPublishedAPI* Item) override;
     HRESULT Remove(VARIANT Index, LONG MajorVersion, LONG MinorVersion, BSTR Type,
                    IIviPublishedAPI** pVal) override;
+    HRESULT get__NewEnum(IUnknown** pVal) override {
+        const StateLock lock(StateMutex());
+        return EnumerateItems(items_, pVal);
+    }
 
     std::vector<tevo::com::ComPtr<IIviPublishedAPI>>& Items() { return items_; }
     void SetOwner(CollectionOwner* owner) { owner_ = owner; }
