@@ -1,63 +1,42 @@
 #include "server/class_factory.h"
 
 #include "measurement/main_driver_object.h"
-#include "server/module_lock.h"
+#include "tevo/com/activation.h"
 
 namespace tevo::driver {
 
-HRESULT TevoClassFactory::QueryInterface(REFIID riid, void** ppvObject) {
-    if (ppvObject == nullptr) {
-        return E_POINTER;
-    }
-    if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-        *ppvObject = static_cast<IClassFactory*>(this);
-        return S_OK;
-    }
-    *ppvObject = nullptr;
-    return E_NOINTERFACE;
+namespace {
+
+// The class factory refuses aggregation (the kit's default), also for IID_IUnknown.
+HRESULT CreateTevo(IUnknown* /*outer*/, REFIID riid, void** object) {
+    return CTevo::Create(riid, object);
 }
 
-HRESULT TevoClassFactory::CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) {
-    if (ppvObject == nullptr) {
-        return E_POINTER;
-    }
-    *ppvObject = nullptr;
-    if (pUnkOuter != nullptr) {
-        return CLASS_E_NOAGGREGATION;
-    }
-    return CTevo::Create(riid, ppvObject);
+// Registration is done by the registry scripts, not by the kit's standard keys, so the
+// entries carry no registration texts.
+const tevo::com::server::ClassEntry kClassTable[] = {
+    {&CLSID_Tevo, true, CreateTevo, {}},
+    {&CLSID_TevoSpecAnTrace, false, nullptr, {}},
+    {&CLSID_TevoTrace, false, nullptr, {}},
+};
+
+constexpr DriverClass kDriverClasses[] = {
+    {&CLSID_Tevo, 101},
+    {&CLSID_TevoSpecAnTrace, 102},
+    {&CLSID_TevoTrace, 103},
+};
+
+}  // namespace
+
+tevo::com::server::ServerModule& DriverServerModule() {
+    static tevo::com::server::ServerModule module(kClassTable);
+    return module;
 }
 
-// An unlock without an outstanding lock is ignored and still succeeds, as a surplus
-// UnlockObject does: COM's own LockServer never fails and clients do not check its result,
-// so refusing would change nothing for a faulty client, while counting it would let the
-// module be unloaded under live objects.
-HRESULT TevoClassFactory::LockServer(BOOL fLock) {
-    if (fLock != FALSE) {
-        LockServerModule();
-    } else {
-        UnlockServerModule();
-    }
-    return S_OK;
+std::span<const DriverClass> DriverClasses() {
+    return kDriverClasses;
 }
 
 }  // namespace tevo::driver
 
-namespace {
-tevo::driver::TevoClassFactory g_tevo_factory;
-}  // namespace
-
-extern "C" HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) {
-    if (ppv == nullptr) {
-        return E_POINTER;
-    }
-    *ppv = nullptr;
-    if (rclsid != CLSID_Tevo) {
-        return CLASS_E_CLASSNOTAVAILABLE;
-    }
-    return g_tevo_factory.QueryInterface(riid, ppv);
-}
-
-extern "C" HRESULT DllCanUnloadNow() {
-    return tevo::driver::ModuleLockCount() == 0 ? S_OK : S_FALSE;
-}
+TEVO_SERVER_KIT_CLASS_OBJECT_EXPORTS(tevo::driver::DriverServerModule())

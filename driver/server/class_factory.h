@@ -1,22 +1,23 @@
-// The class factory of the driver's creatable class (Tevo) and the module's exported
-// entry points DllGetClassObject and DllCanUnloadNow.
+// The driver's server module: its class table (Tevo creatable; the two trace item classes
+// listed for registration only), the cached class factories, the lock count over driver
+// objects and trace items, and the exported DllGetClassObject and DllCanUnloadNow.
 #pragma once
 
-#include "tevo/platform.h"
+#include <span>
+
+#include "tevo/com/server_kit.h"
 
 namespace tevo::driver {
 
-// The factory lives as long as the module; its references are not counted.
-class TevoClassFactory final : public IClassFactory {
-  public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override;
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    // No aggregation: an outer object gives CLASS_E_NOAGGREGATION.
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* pUnkOuter, REFIID riid,
-                                             void** ppvObject) override;
-    // A surplus unlock is ignored (S_OK).
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL fLock) override;
+// The module state, created on first use and destroyed with the loaded library.
+tevo::com::server::ServerModule& DriverServerModule();
+
+// The class table in registration order, with each entry's registry script (resource of
+// type "REGISTRY").
+struct DriverClass {
+    const CLSID* clsid;
+    UINT registry_script;
 };
+std::span<const DriverClass> DriverClasses();
 
 }  // namespace tevo::driver

@@ -117,5 +117,52 @@ TEST_F(DriverModule, FactoryRefusesAggregationAndOtherClasses) {
         CLASS_E_CLASSNOTAVAILABLE);
 }
 
+TEST_F(DriverModule, ItemClassesAreRegisteredButHaveNoClassObject) {
+    for (const CLSID* item_class : {&CLSID_TevoSpecAnTrace, &CLSID_TevoTrace}) {
+        void* object = &object;
+        EXPECT_EQ(get_class_object_(*item_class, IID_IClassFactory, &object),
+                  CLASS_E_CLASSNOTAVAILABLE);
+        EXPECT_EQ(object, nullptr) << "the out-pointer is cleared";
+    }
+    EXPECT_EQ(get_class_object_(CLSID_Tevo, IID_IClassFactory, nullptr), E_POINTER);
+    // The factory is made once and handed out again.
+    ComPtr<IClassFactory> first;
+    ComPtr<IClassFactory> second;
+    ASSERT_EQ(get_class_object_(CLSID_Tevo, IID_IClassFactory, reinterpret_cast<void**>(&first)),
+              S_OK);
+    ASSERT_EQ(get_class_object_(CLSID_Tevo, IID_IUnknown, reinterpret_cast<void**>(&second)), S_OK);
+    EXPECT_EQ(static_cast<IUnknown*>(first.Get()), static_cast<IUnknown*>(second.Get()));
+    // Aggregation is refused whatever interface is asked for.
+    ComPtr<IUnknown> object;
+    for (const IID* asked : {&IID_IUnknown, &IID_IIviDriver}) {
+        EXPECT_EQ(first->CreateInstance(first.Get(), *asked, reinterpret_cast<void**>(&object)),
+                  CLASS_E_NOAGGREGATION);
+        EXPECT_EQ(object.Get(), nullptr);
+    }
+    EXPECT_EQ(can_unload_now_(), S_OK) << "a refused creation leaves no count behind";
+}
+
+TEST_F(DriverModule, ATraceItemKeepsTheModuleLoadedAfterItsDriverIsGone) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_EQ(get_class_object_(CLSID_Tevo, IID_IClassFactory, reinterpret_cast<void**>(&factory)),
+              S_OK);
+    ComPtr<IIviDriver> driver;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IIviDriver, reinterpret_cast<void**>(&driver)),
+              S_OK);
+    ASSERT_EQ(driver->Initialize(Bstr(L"TCPIP::192.0.2.1::5025::SOCKET").Get(), VARIANT_TRUE,
+                                 VARIANT_TRUE, Bstr(L"Simulate=true").Get()),
+              S_OK);
+    ComPtr<ITevoTraces> traces = As<ITevoTraces>(driver.Get());
+    ASSERT_NE(traces.Get(), nullptr);
+    ComPtr<ITevoTrace> trace;
+    ASSERT_EQ(traces->get_Item(Bstr(L"Trace1").Get(), &trace), S_OK);
+    traces = nullptr;
+    ASSERT_EQ(driver->Close(), S_OK);
+    driver = nullptr;
+    EXPECT_EQ(can_unload_now_(), S_FALSE) << "the trace item is alive";
+    trace = nullptr;
+    EXPECT_EQ(can_unload_now_(), S_OK);
+}
+
 }  // namespace
 }  // namespace tevo::driver

@@ -1,5 +1,5 @@
-// The server module's lock count: live driver objects plus LockServer locks. The module can
-// be unloaded when it is 0.
+// The server module's lock count: live driver objects and trace items plus LockServer
+// locks (kept by the driver's server module). The module can be unloaded when it is 0.
 #pragma once
 
 #include "tevo/win/types.h"
@@ -9,12 +9,6 @@ namespace tevo::driver {
 void LockModule();
 void UnlockModule();
 LONG ModuleLockCount();
-
-// IClassFactory::LockServer. A lock adds one count; an unlock removes one only while a
-// LockServer lock is outstanding and is otherwise ignored (false), so a client's surplus
-// unlock can never take away the count of a live object.
-void LockServerModule();
-bool UnlockServerModule();
 
 // One count on the module for the life of the holder. An object class derives from it
 // first: bases are destroyed in reverse order, so the count goes only after everything
