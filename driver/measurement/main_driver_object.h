@@ -13,8 +13,8 @@
 
 #include "attributes/attribute_context.h"
 #include "attributes/attribute_table.h"
-#include "measurement/specan_facets.h"
-#include "measurement/tevo_facets.h"
+#include "measurement/class_compliant_facets.h"
+#include "measurement/instrument_specific_facets.h"
 #include "measurement/trace_collection.h"
 #include "operations/operation_context.h"
 #include "server/module_lock.h"

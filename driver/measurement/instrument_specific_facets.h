@@ -1,5 +1,5 @@
 // The facets of the instrument-specific interfaces (ITevo and its sub-objects) on the main
-// driver object, made as the class-compliant ones are (see specan_facets.h). ITevo carries
+// driver object, made as the class-compliant ones are (see class_compliant_facets.h). ITevo carries
 // IIviDriver's methods in its vtable; their frames name IIviDriver. ITevoDisplay's
 // put_ActiveScreen runs in the PlainFrame: it only selects a screen.
 #pragma once
