@@ -150,21 +150,8 @@ class AttributeSession : public ::testing::Test {
     }
     AttributeTable& Table() { return context_->Table(); }
 
-    // The messages the emulator received since the last call, in order. A closing "*OPC?"
-    // is answered only after everything sent before it has run, so nothing is missed; it
-    // and what follows it (the status check of the closing query itself) are left out.
     std::vector<std::string> Sent() {
-        std::wstring reply;
-        EXPECT_TRUE(
-            SUCCEEDED(context_->AttributeIo().QueryText(L"*OPC?", &reply, 100, kSessionTimeout)));
-        std::vector<std::string> messages = emulator_->ReceivedMessages();
-        const auto closing = std::find(messages.rbegin(), messages.rend(), "*OPC?");
-        EXPECT_NE(closing, messages.rend());
-        if (closing != messages.rend()) {
-            messages.erase(std::prev(closing.base()), messages.end());
-        }
-        emulator_->ClearReceivedMessages();
-        return messages;
+        return emulator_.SentSinceLastCheck(context_->AttributeIo());
     }
 
     RunningEmulator emulator_;

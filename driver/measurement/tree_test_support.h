@@ -99,21 +99,8 @@ class TreeSession : public ::testing::Test {
         return As<Interface>(driver_.Get());
     }
 
-    // The messages the emulator received since the last call, in order. A closing "*OPC?" is
-    // answered only after everything sent before it, so nothing is missed; it and what follows
-    // it are left out.
     std::vector<std::string> Sent() {
-        std::wstring reply;
-        EXPECT_EQ(ObjectOf(driver_.Get()).Io().QueryText(L"*OPC?", &reply, 100, kSessionTimeout),
-                  S_OK);
-        std::vector<std::string> messages = emulator_->ReceivedMessages();
-        const auto closing = std::find(messages.rbegin(), messages.rend(), "*OPC?");
-        EXPECT_NE(closing, messages.rend());
-        if (closing != messages.rend()) {
-            messages.erase(std::prev(closing.base()), messages.end());
-        }
-        emulator_->ClearReceivedMessages();
-        return messages;
+        return emulator_.SentSinceLastCheck(ObjectOf(driver_.Get()).Io());
     }
 
     RunningEmulator emulator_;

@@ -74,21 +74,8 @@ class OperationSession : public ::testing::Test {
     }
     OperationContext& Context() { return *context_; }
 
-    // The messages the emulator received since the last call, in order, closed by a
-    // "*OPC?" exchange (answered only after everything before it has run), which is left
-    // out with what follows it.
     std::vector<std::string> Sent() {
-        std::wstring reply;
-        EXPECT_TRUE(
-            SUCCEEDED(context_->AttributeIo().QueryText(L"*OPC?", &reply, 100, kSessionTimeout)));
-        std::vector<std::string> messages = emulator_->ReceivedMessages();
-        const auto closing = std::find(messages.rbegin(), messages.rend(), "*OPC?");
-        EXPECT_NE(closing, messages.rend());
-        if (closing != messages.rend()) {
-            messages.erase(std::prev(closing.base()), messages.end());
-        }
-        emulator_->ClearReceivedMessages();
-        return messages;
+        return emulator_.SentSinceLastCheck(context_->AttributeIo());
     }
 
     RunningEmulator emulator_;

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "measurement/main_driver_object.h"
 #include "tevo/com/com_ptr.h"
@@ -79,6 +82,23 @@ class RunningEmulator {
     tevo::emulator::Emulator& operator*() { return emulator_; }
     tevo::emulator::Emulator* operator->() { return &emulator_; }
     Bstr Resource() const { return Bstr::FromUtf8(emulator_.ResourceName()); }
+
+    // The messages the emulator received since the last call, in order. A closing "*OPC?"
+    // sent through `io` is answered only after everything sent before it has run, so nothing
+    // is missed; it and what follows it (the status check of the closing query itself) are
+    // left out.
+    std::vector<std::string> SentSinceLastCheck(InstrumentIo& io) {
+        std::wstring reply;
+        EXPECT_TRUE(SUCCEEDED(io.QueryText(L"*OPC?", &reply, 100, kSessionTimeout)));
+        std::vector<std::string> messages = emulator_.ReceivedMessages();
+        const auto closing = std::find(messages.rbegin(), messages.rend(), "*OPC?");
+        EXPECT_NE(closing, messages.rend());
+        if (closing != messages.rend()) {
+            messages.erase(std::prev(closing.base()), messages.end());
+        }
+        emulator_.ClearReceivedMessages();
+        return messages;
+    }
 
   private:
     tevo::emulator::Emulator emulator_;
