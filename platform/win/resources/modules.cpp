@@ -159,12 +159,47 @@ BOOL GetModuleHandleExUtf8(DWORD flags, const char* name, const void* address, H
     return TRUE;
 }
 
+// The platform library that stands in for a Windows system library, by the system
+// library's file name without a folder ("oleaut32.dll", any letter case); null for other
+// names. Programs look some functions up by name in a system library (UnRegisterTypeLib in
+// "oleaut32.dll"); they find them in the platform's runtime instead.
+const char* PlatformLibraryFor(std::string_view name) {
+    struct SystemLibrary {
+        const char* windows_name;
+        const char* platform_file;
+    };
+    static constexpr SystemLibrary kSystemLibraries[] = {
+        {"oleaut32.dll", "libtevocom.so"}, {"ole32.dll", "libtevocom.so"},
+        {"kernel32.dll", "libtevowin.so"}, {"advapi32.dll", "libtevowin.so"},
+        {"user32.dll", "libtevowin.so"},   {"shell32.dll", "libtevowin.so"},
+    };
+    for (const SystemLibrary& library : kSystemLibraries) {
+        if (EqualsIgnoringCase(name, library.windows_name)) {
+            return library.platform_file;
+        }
+    }
+    return nullptr;
+}
+
+// The platform's libraries lie side by side: the stand-in is looked for in this library's
+// folder, so that it is found without a search path.
+std::string PlatformLibraryPath(const char* platform_file) {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&PlatformLibraryFor), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return platform_file;
+    }
+    return (std::filesystem::path(info.dli_fname).parent_path() / platform_file).string();
+}
+
 HMODULE LoadLibraryUtf8(const char* file_name) {
     if (file_name == nullptr || *file_name == '\0') {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    const std::string path = WithSlashes(file_name);
+    const char* platform_file = PlatformLibraryFor(file_name);
+    const std::string path =
+        platform_file != nullptr ? PlatformLibraryPath(platform_file) : WithSlashes(file_name);
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         const bool exists = path.find('/') != std::string::npos && access(path.c_str(), F_OK) == 0;

@@ -123,6 +123,24 @@ TEST(Modules, LoadLibraryAndGetProcAddress) {
     EXPECT_TRUE(FreeLibrary(module));
 }
 
+TEST(Modules, SystemLibraryNamesLoadThePlatformLibrariesThatProvideTheirFunctions) {
+    const HMODULE automation = LoadLibraryA("OleAut32.DLL");
+    ASSERT_NE(automation, nullptr) << GetLastError();
+    EXPECT_EQ(fs::path(FileName(automation)).filename(), "libtevocom.so");
+    EXPECT_NE(GetProcAddress(automation, "UnRegisterTypeLib"), nullptr);
+    EXPECT_NE(GetProcAddress(automation, "SysAllocString"), nullptr);
+    EXPECT_TRUE(FreeLibrary(automation));
+
+    const HMODULE kernel = LoadLibraryW(L"kernel32.dll");
+    ASSERT_NE(kernel, nullptr) << GetLastError();
+    EXPECT_EQ(kernel, GetModuleHandleA("libtevowin.so"));
+    EXPECT_NE(GetProcAddress(kernel, "FormatMessageA"), nullptr);
+    EXPECT_TRUE(FreeLibrary(kernel));
+
+    // Only the bare system name maps: with a folder it is an ordinary file name.
+    EXPECT_EQ(LoadLibraryA("C:\\no-such-folder\\oleaut32.dll"), nullptr);
+}
+
 TEST(Modules, LoadLibraryFailures) {
     SetLastError(0);
     EXPECT_EQ(LoadLibraryA("libno-such-library.so"), nullptr);

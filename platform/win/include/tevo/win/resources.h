@@ -124,7 +124,10 @@ BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
 DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 // Loads a shared library ("\" is taken as "/"); returns its module handle. Each call adds
-// one reference that FreeLibrary gives back.
+// one reference that FreeLibrary gives back. The names of the Windows system libraries whose
+// functions the platform provides ("oleaut32.dll" and "ole32.dll": the COM runtime
+// libtevocom.so; "kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll": libtevowin.so),
+// given without a folder and in any letter case, load that platform library.
 HMODULE LoadLibraryA(LPCSTR lpLibFileName);
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName);
 // Gives back one reference taken by LoadLibrary or GetModuleHandleEx. A module without
