@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "member_invocation.h"
 #include "member_names.h"
 #include "tevo/com/activation.h"
 #include "tevo/com/bstr.h"
+#include "type_comp_object.h"
 #include "type_descriptions.h"
 #include "type_library_object.h"
 
@@ -82,10 +84,11 @@ HRESULT TypeInfoObject::GetTypeAttr(TYPEATTR** ppTypeAttr) {
 }
 
 HRESULT TypeInfoObject::GetTypeComp(ITypeComp** ppTComp) {
-    if (ppTComp != nullptr) {
-        *ppTComp = nullptr;
+    if (ppTComp == nullptr) {
+        return E_INVALIDARG;
     }
-    return E_NOTIMPL;  // name binding (ITypeComp) is not provided
+    *ppTComp = nullptr;
+    return CreateTypeComp(this, ppTComp);
 }
 
 HRESULT TypeInfoObject::GetFuncDesc(UINT index, FUNCDESC** ppFuncDesc) {
@@ -231,10 +234,50 @@ HRESULT TypeInfoObject::GetIDsOfNames(LPOLESTR* rgszNames, UINT cNames, MEMBERID
     return result;
 }
 
-HRESULT TypeInfoObject::Invoke(PVOID /*pvInstance*/, MEMBERID /*memid*/, WORD /*wFlags*/,
-                               DISPPARAMS* /*pDispParams*/, VARIANT* /*pVarResult*/,
-                               EXCEPINFO* /*pExcepInfo*/, UINT* /*puArgErr*/) {
-    return E_NOTIMPL;  // late-bound calls through the type description are not provided
+const idl::Func* TypeInfoObject::InvocableFunc(MEMBERID memid, WORD flags) const {
+    const auto found =
+        std::find_if(type_.funcs.begin(), type_.funcs.end(), [&](const idl::Func& f) {
+            return f.member_id == memid && (static_cast<WORD>(f.invoke_kind) & flags) != 0;
+        });
+    return found == type_.funcs.end() ? nullptr : &*found;
+}
+
+HRESULT TypeInfoObject::Invoke(PVOID pvInstance, MEMBERID memid, WORD wFlags,
+                               DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,
+                               UINT* puArgErr) {
+    if (pvInstance == nullptr || pDispParams == nullptr ||
+        (pDispParams->cArgs > 0 && pDispParams->rgvarg == nullptr) ||
+        (pDispParams->cNamedArgs > 0 && pDispParams->rgdispidNamedArgs == nullptr) ||
+        pDispParams->cNamedArgs > pDispParams->cArgs) {
+        return E_INVALIDARG;
+    }
+    if (type_.kind == idl::TypeKind::kDispatch) {
+        // A dispinterface has no vtable to call: its members are the object's IDispatch.
+        return static_cast<IDispatch*>(pvInstance)
+            ->Invoke(memid, IID_NULL, 0, wFlags, pDispParams, pVarResult, pExcepInfo, puArgErr);
+    }
+    if (type_.kind != idl::TypeKind::kInterface) {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    const idl::Func* func = InvocableFunc(memid, wFlags);
+    if (func == nullptr) {
+        // Inherited members sit in the base interface's slots of the same vtable.
+        const ComPtr<ITypeInfo> base = BaseInterface();
+        if (!base) {
+            return DISP_E_MEMBERNOTFOUND;
+        }
+        const BaseDepthGuard depth;
+        return base->Invoke(pvInstance, memid, wFlags, pDispParams, pVarResult, pExcepInfo,
+                            puArgErr);
+    }
+    FUNCDESC* desc = NewFuncDesc(*func);
+    if (desc == nullptr) {
+        return E_OUTOFMEMORY;
+    }
+    const HRESULT hr = InvokeFunction(this, type_.guid, *desc, pvInstance, wFlags, pDispParams,
+                                      pVarResult, pExcepInfo, puArgErr);
+    DeleteFuncDesc(desc);
+    return hr;
 }
 
 HRESULT TypeInfoObject::GetDocumentation(MEMBERID memid, BSTR* pBstrName, BSTR* pBstrDocString,

@@ -58,6 +58,8 @@ class TypeInfoObject final : public ITypeInfo {
     // The names GetNames gives for a member of this type itself; false when it has none
     // with that id.
     bool OwnNames(MEMBERID memid, std::vector<std::string>* names) const;
+    // The function of this type itself with that id whose invoke kind is one of `flags`.
+    const idl::Func* InvocableFunc(MEMBERID memid, WORD flags) const;
 
     TypeLibraryObject& library_;
     const UINT index_;

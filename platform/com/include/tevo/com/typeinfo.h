@@ -324,7 +324,19 @@ TEVO_COM_INTERFACE_IID(ITypeLib, IID_ITypeLib);
 // into szNameBuf; they look at type and member names.
 //
 // ITypeInfo: the methods that call or bind members answer as follows.
-//   GetTypeComp, Invoke     E_NOTIMPL
+//   Invoke                  interfaces: calls the member through the instance's vtable,
+//                           as tevo/com/automation.h describes (members of base
+//                           interfaces included); dispinterfaces: the instance's
+//                           IDispatch::Invoke; other kinds DISP_E_MEMBERNOTFOUND.
+//                           E_INVALIDARG without an instance or DISPPARAMS
+//   GetTypeComp             an ITypeComp whose Bind finds a member by name (any letter
+//                           case) and invoke kind (wFlags 0: any) in the type and then in
+//                           its base interfaces: DESCKIND_FUNCDESC or DESCKIND_VARDESC with
+//                           the description and the ITypeInfo that holds it (the caller
+//                           releases both through that ITypeInfo); DESCKIND_NONE when no
+//                           member has the name, TYPE_E_TYPEMISMATCH when it has only other
+//                           invoke kinds. BindType finds a type of the same library by name
+//                           (*ppTComp stays null); S_OK with nothing when there is none
 //   GetDllEntry,
 //   AddressOfMember         TYPE_E_BADMODULEKIND (no library here has modules)
 //   GetMops                 S_OK with a null string, as for every type without one
