@@ -8,6 +8,9 @@
 #include "operations/operation_support.h"
 #include "session/class_info.h"
 #include "session/error_codes.h"
+#include "tevo/com/activation.h"
+#include "tevo/com/automation_bridge.h"
+#include "tevo/com/com_ptr.h"
 #include "translate/trace_names.h"
 
 namespace tevo::driver {
@@ -182,6 +185,25 @@ HRESULT CTevo::Create(REFIID riid, void** object) {
     return hr;
 }
 
+// IDispatch is not one of the object's own interfaces: the platform's automation bridge
+// makes one from the type library. The bridge is created with this object as its outer
+// unknown, which tells it the object to serve, and is released once it has answered.
+HRESULT CTevo::DispatchThroughBridge(REFIID riid, void** object) {
+    IUnknown* identity = kInterfaceTable[0].facet(*this);
+    tevo::com::ComPtr<IUnknown> inner;
+    HRESULT hr = CoCreateInstance(CLSID_AutomationBridge, identity, CLSCTX_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(&inner));
+    if (FAILED(hr)) {
+        return hr;
+    }
+    tevo::com::ComPtr<IAutomationBridge> bridge;
+    hr = inner->QueryInterface(IID_IAutomationBridge, reinterpret_cast<void**>(&bridge));
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return bridge->QueryDispatch(riid, object);
+}
+
 std::span<const IID* const> CTevo::InterfaceOrder() {
     return kInterfaceOrder;
 }
@@ -191,6 +213,9 @@ HRESULT CTevo::ObjectQueryInterface(REFIID riid, void** object) {
         return E_POINTER;
     }
     *object = nullptr;
+    if (riid == IID_IDispatch) {
+        return DispatchThroughBridge(riid, object);
+    }
     if (riid == IID_IUnknown) {
         *object = kInterfaceTable[0].facet(*this);
     } else {

@@ -106,6 +106,8 @@ class CTevo final : private ModuleReference,
     // object's identity (IUnknown).
     static std::span<const IID* const> InterfaceOrder();
 
+    // QueryInterface of every interface: IDispatch through the automation bridge, every other
+    // identifier from the interface table.
     HRESULT ObjectQueryInterface(REFIID riid, void** object);
     ULONG ObjectAddRef();
     ULONG ObjectRelease();
@@ -204,6 +206,7 @@ class CTevo final : private ModuleReference,
     }
 
   private:
+    HRESULT DispatchThroughBridge(REFIID riid, void** object);
     CTevo();
     ~CTevo() override;
 

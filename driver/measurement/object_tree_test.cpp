@@ -41,8 +41,8 @@ TEST(ObjectTree, EveryInterfaceOfTheCoclassIsReachableFromEveryOther) {
 
 TEST(ObjectTree, ItemInterfacesAndUnknownIdentifiersAreNotOnTheMainObject) {
     ComPtr<ITevo> driver = NewDriver();
-    for (const IID* iid : {&IID_IIviSpecAnTrace, &IID_ITevoTrace, &IID_IDispatch,
-                           &IID_IClassFactory, &IID_IIviDriverSession}) {
+    for (const IID* iid :
+         {&IID_IIviSpecAnTrace, &IID_ITevoTrace, &IID_IClassFactory, &IID_IIviDriverSession}) {
         IUnknown* out = driver.Get();
         EXPECT_EQ(driver->QueryInterface(*iid, reinterpret_cast<void**>(&out)), E_NOINTERFACE);
         EXPECT_EQ(out, nullptr);
