@@ -1,12 +1,13 @@
 // Self-registration of the driver module: DllRegisterServer and DllUnregisterServer.
 //
-// Registration, in order: the configuration-store step (still to come), then for each
-// class of the table its registry script through the registrar and, for Tevo, its
-// implemented component categories, then the type library. Unregistration runs the same
-// steps backwards per class and ignores every result.
+// Registration, in order: the IVI configuration-store script, then for each class of the
+// table its registry script through the registrar and, for Tevo, its implemented component
+// categories, then the type library. Unregistration runs its own configuration-store
+// script, then the same steps backwards per class, and ignores every result.
 #include <string>
 
 #include "server/class_factory.h"
+#include "server/configuration_script.h"
 #include "session/driver_module.h"
 #include "tevo/Tevo.h"
 #include "tevo/com/activation.h"
@@ -162,26 +163,27 @@ void UnregisterTypeLibrary() {
     }
     const TLIBATTR values = *attributes;
     library->ReleaseTLibAttr(attributes);
-    // Looked up by name in the automation runtime; the runtime linked into this module is
-    // that runtime when no library of that name can be loaded.
-    UnRegisterTypeLibFunction unregister = &UnRegisterTypeLib;
+    // Looked up by name in the automation runtime, loaded for the purpose; without the
+    // runtime or the function nothing is removed.
     HMODULE runtime = LoadLibraryA("oleaut32.dll");
-    if (runtime != nullptr) {
-        unregister = reinterpret_cast<UnRegisterTypeLibFunction>(
-            GetProcAddress(runtime, "UnRegisterTypeLib"));
+    if (runtime == nullptr) {
+        return;
     }
+    const auto unregister =
+        reinterpret_cast<UnRegisterTypeLibFunction>(GetProcAddress(runtime, "UnRegisterTypeLib"));
     if (unregister != nullptr) {
         unregister(values.guid, values.wMajorVerNum, values.wMinorVerNum, values.lcid,
                    values.syskind);
     }
-    if (runtime != nullptr) {
-        FreeLibrary(runtime);
-    }
+    FreeLibrary(runtime);
 }
 
-// Where the IVI configuration-store scripts will run (registration and unregistration);
-// they are not part of the module yet, and their result never changes the outcome.
-void RunConfigurationStoreScript(bool /*do_register*/) {}
+// The IVI configuration-store script of registration or unregistration; whether it ran
+// never changes the outcome.
+void RunConfigurationStoreScript(bool do_register) {
+    RunConfigurationScript(DriverModule(), do_register ? kRegisterConfigurationScript
+                                                       : kUnregisterConfigurationScript);
+}
 
 }  // namespace
 

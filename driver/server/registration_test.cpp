@@ -3,10 +3,15 @@
 // ProgID and class identifier afterwards; and unregistration back to the hives before.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "testing/driver_test_support.h"
+#include "testing/thread_watchdog.h"
 #include "tevo/com/activation.h"
 #include "tevo/testing/temp_dir.h"
 #include "tevo/win/registry.h"
@@ -149,6 +154,26 @@ TEST_F(DriverRegistration, WritesTheKeysOfEveryClassItsCategoriesAndTheTypeLibra
     ComPtr<ITypeLib> library;
     ASSERT_EQ(LoadRegTypeLib(LIBID_Tevo_ValdacorLib, 1, 0, LOCALE_USER_DEFAULT, &library), S_OK);
     EXPECT_EQ(unregister_(), S_OK);
+}
+
+TEST_F(DriverRegistration, RegistrationsRunningAtOnceAllSucceedAndWriteEveryKeyWhole) {
+    constexpr int kRegistrations = 3;
+    auto results = std::make_shared<std::array<std::atomic<HRESULT>, kRegistrations>>();
+    {
+        WatchedThreads threads;
+        for (int i = 0; i < kRegistrations; ++i) {
+            threads.Start([results, i, do_register = register_] { (*results)[i] = do_register(); });
+        }
+        ASSERT_TRUE(threads.JoinWithin(std::chrono::minutes(5)));
+    }
+    for (const std::atomic<HRESULT>& result : *results) {
+        EXPECT_EQ(result.load(), S_OK);
+    }
+    for (const ExpectedClass& entry : kExpectedClasses) {
+        SCOPED_TRACE(entry.progid);
+        EXPECT_EQ(ClassesRootKey(std::string("CLSID\\") + entry.clsid),
+                  ExpectedClassKey(entry, module_path_, &entry == &kExpectedClasses[0]));
+    }
 }
 
 TEST_F(DriverRegistration, ClientsCreateTheDriverByProgIdAndClassIdentifier) {

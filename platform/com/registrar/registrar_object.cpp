@@ -1,5 +1,10 @@
 // The registrar: replacements added by name, and registry scripts read from a string or
 // from a module's resource and applied in register or unregister mode.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <string>
 
 #include "registrar_object.h"
@@ -8,11 +13,36 @@
 #include "tevo/com/registrar.h"
 #include "tevo/win/lasterror.h"
 #include "tevo/win/resources.h"
+#include "tevo/win/sysroot.h"
 #include "tevo/win/text.h"
 
 namespace tevo::com::registrar {
 
 namespace {
+
+// Holds the system root's registrar lock: scripts run one at a time, across threads and
+// processes. A script removes keys (ForceRemove) that another one may be writing below at
+// the same moment; run one after the other, every script applies whole. The lock is an
+// flock on a file of the system root, released by the kernel also when a process dies.
+class ScriptLock {
+  public:
+    ScriptLock() {
+        const std::string path = (tevo::win::SystemRoot() / "registrar.lock").string();
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        while (fd_ >= 0 && ::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~ScriptLock() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    ScriptLock(const ScriptLock&) = delete;
+    ScriptLock& operator=(const ScriptLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 // Makes `description` the thread's error information.
 void ReportScriptError(const std::string& description) {
@@ -103,6 +133,7 @@ class Registrar final : public tevo::com::server::ModuleObject<IRegistrar, Regis
             ReportScriptError(parsed.error);
             return DISP_E_EXCEPTION;
         }
+        const ScriptLock one_at_a_time;
         return do_register ? RegisterScript(parsed.roots) : UnregisterScript(parsed.roots);
     }
 
