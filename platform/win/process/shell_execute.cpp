@@ -1,8 +1,13 @@
 // ShellExecuteExA/W: starting a program, or a script through the script host, with its
 // parameters split by the Windows rules.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "process_launch.h"
 #include "program_search.h"
@@ -79,6 +84,44 @@ std::string ExpandVariables(const std::string& text) {
     return expanded;
 }
 
+// The folder of the platform's programs: bin/ beside the lib/ folder that holds this
+// library (the build tree and the installed SDK are laid out alike). Empty when this
+// library's file cannot be found or there is no such folder.
+std::string PlatformProgramFolder() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&PlatformProgramFolder), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return {};
+    }
+    std::error_code error;
+    const std::filesystem::path library =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(info.dli_fname, error), error);
+    if (error) {
+        return {};
+    }
+    const std::filesystem::path programs = library.parent_path().parent_path() / "bin";
+    return std::filesystem::is_directory(programs, error) ? programs.string() : std::string();
+}
+
+// This process's environment with `folder` put first on PATH (PATH is set to the folder
+// and the usual system folders when there is none).
+std::vector<std::string> EnvironmentWithProgramsFirst(const std::string& folder) {
+    std::vector<std::string> entries;
+    bool had_path = false;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        std::string text = *entry;
+        if (text.rfind("PATH=", 0) == 0) {
+            text.insert(5, folder + ":");
+            had_path = true;
+        }
+        entries.push_back(std::move(text));
+    }
+    if (!had_path) {
+        entries.push_back("PATH=" + folder + ":/usr/local/bin:/usr/bin:/bin");
+    }
+    return entries;
+}
+
 LONG_PTR InstanceForError(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
@@ -121,6 +164,10 @@ ShellOutcome Execute(const ShellCall& call) {
         request.program = kScriptHost;
         request.arguments = {kScriptHost};
         request.null_input = true;
+        const std::string programs = PlatformProgramFolder();
+        if (!programs.empty()) {
+            request.environment = EnvironmentWithProgramsFirst(programs);
+        }
     } else {
         const detail::ProgramLookup lookup =
             detail::FindProgram(file, true, detail::ProgramSearchPath());

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -77,6 +78,25 @@ TEST(ShellExecution, ScriptHostIsKnownByNameAlone) {
         EXPECT_EQ(Finish(info), static_cast<DWORD>(code)) << name;
         ++code;
     }
+}
+
+// The platform's programs lie in bin/ beside the lib/ folder of the platform library; this
+// test program is one of them, so its own folder is the one scripts must find first.
+TEST(ShellExecution, ScriptHostFindsThePlatformProgramsFirstOnItsPath) {
+    const TempDir dir;
+    const fs::path report = dir / "path.out";
+    const fs::path script = tevo::testing::WriteFile(
+        dir / "script.vbs", "printf '%s\\n' \"$PATH\" > '" + report.string() +
+                                "'\ncommand -v tevo_win_test >> '" + report.string() + "'\n");
+    const std::string parameters = script.string();
+    SHELLEXECUTEINFOA info = Info("wscript.exe", parameters.c_str());
+    ASSERT_TRUE(ShellExecuteExA(&info)) << GetLastError();
+    EXPECT_EQ(Finish(info), 0u);
+    const fs::path programs = fs::canonical("/proc/self/exe").parent_path();
+    const char* inherited = std::getenv("PATH");
+    ASSERT_NE(inherited, nullptr);
+    EXPECT_EQ(ReadFile(report), programs.string() + ":" + inherited + "\n" +
+                                    (programs / "tevo_win_test").string() + "\n");
 }
 
 TEST(ShellExecution, WithoutNoCloseProcessTheProcessRunsOnWithoutAHandle) {

@@ -6,7 +6,11 @@
 // or "wscript" (any letter case, with or without a folder part, which is ignored) starts
 // /bin/sh with the parameters, so `wscript.exe /tmp/dr0001.tmp.vbs` runs that file as a
 // shell script. Scripts run this way have no console input: their standard input is
-// /dev/null, as the windowed script host has none either.
+// /dev/null, as the windowed script host has none either. Scripts call the platform's
+// programs (ivi-config, reg, ...) by name: the script host's PATH starts with the bin/
+// folder beside the lib/ folder that holds the platform library (libtevowin.so), when that
+// folder exists; the rest of the environment is this process's. Other programs get this
+// process's environment unchanged.
 #pragma once
 
 #include "tevo/win/process.h"
