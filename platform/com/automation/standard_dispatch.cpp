@@ -2,6 +2,7 @@
 #include <atomic>
 #include <new>
 
+#include "tevo/com/aggregation.h"
 #include "tevo/com/automation.h"
 #include "tevo/com/com_ptr.h"
 
@@ -66,42 +67,11 @@ class StandardDispatch final : public IDispatch {
     }
 
   private:
-    // The non-delegating IUnknown: IUnknown and IDispatch, and the reference count.
-    class InnerUnknown final : public IUnknown {
-      public:
-        explicit InnerUnknown(StandardDispatch* owner) : owner_(owner) {}
-        HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-            if (ppvObject == nullptr) {
-                return E_POINTER;
-            }
-            if (riid == IID_IUnknown) {
-                *ppvObject = static_cast<IUnknown*>(this);
-            } else if (riid == IID_IDispatch) {
-                *ppvObject = static_cast<IDispatch*>(owner_);
-            } else {
-                *ppvObject = nullptr;
-                return E_NOINTERFACE;
-            }
-            static_cast<IUnknown*>(*ppvObject)->AddRef();
-            return S_OK;
-        }
-        ULONG AddRef() override { return ++references_; }
-        ULONG Release() override {
-            const ULONG left = --references_;
-            if (left == 0) {
-                delete owner_;
-            }
-            return left;
-        }
-
-      private:
-        StandardDispatch* owner_;
-        std::atomic<ULONG> references_{1};
-    };
+    friend class tevo::com::InnerUnknown<StandardDispatch, IDispatch>;
 
     ~StandardDispatch() = default;
 
-    InnerUnknown inner_;
+    tevo::com::InnerUnknown<StandardDispatch, IDispatch> inner_;
     IUnknown* outer_;
     void* instance_;
     ComPtr<ITypeInfo> type_;

@@ -1,10 +1,10 @@
 // The bridge object: created with the object it serves as its outer unknown (aggregation),
 // it answers that object's requests for IDispatch.
-#include <atomic>
 #include <new>
 
 #include "bridge_module.h"
 #include "interface_dispatch.h"
+#include "tevo/com/aggregation.h"
 #include "tevo/com/automation_bridge.h"
 #include "tevo/com/classinfo.h"
 #include "tevo/com/com_ptr.h"
@@ -50,39 +50,8 @@ class BridgeObject final : public IAutomationBridge {
   public:
     explicit BridgeObject(IUnknown* outer) : outer_(outer) {}
 
-    // The non-delegating IUnknown of the aggregated bridge.
-    class Inner final : public IUnknown {
-      public:
-        explicit Inner(BridgeObject& owner) : owner_(owner) {}
-        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppvObject) override {
-            if (ppvObject == nullptr) {
-                return E_POINTER;
-            }
-            if (riid == IID_IUnknown) {
-                *ppvObject = static_cast<IUnknown*>(this);
-            } else if (riid == IID_IAutomationBridge) {
-                *ppvObject = static_cast<IAutomationBridge*>(&owner_);
-            } else {
-                *ppvObject = nullptr;
-                return E_NOINTERFACE;
-            }
-            static_cast<IUnknown*>(*ppvObject)->AddRef();
-            return S_OK;
-        }
-        ULONG STDMETHODCALLTYPE AddRef() override { return ++owner_.references_; }
-        ULONG STDMETHODCALLTYPE Release() override {
-            const ULONG left = --owner_.references_;
-            if (left == 0) {
-                delete &owner_;
-            }
-            return left;
-        }
-
-      private:
-        BridgeObject& owner_;
-    };
-
-    IUnknown* InnerUnknown() { return &inner_; }
+    // The bridge's own (non-delegating) IUnknown, holding its reference count.
+    IUnknown* Inner() { return &inner_; }
 
     // IUnknown of the bridge interface: the outer object's, as aggregation requires; a
     // bridge made without an outer object is its own.
@@ -112,12 +81,13 @@ class BridgeObject final : public IAutomationBridge {
     }
 
   private:
+    friend class tevo::com::InnerUnknown<BridgeObject, IAutomationBridge>;
+
     ~BridgeObject() = default;
     IUnknown* Controlling() { return outer_ != nullptr ? outer_ : &inner_; }
 
     IUnknown* const outer_;  // not counted: an aggregated object never holds its outer
-    Inner inner_{*this};
-    std::atomic<ULONG> references_{1};
+    tevo::com::InnerUnknown<BridgeObject, IAutomationBridge> inner_{this};
     tevo::com::server::ObjectLock module_lock_{BridgeModule()};
 };
 
@@ -130,7 +100,7 @@ HRESULT CreateBridge(IUnknown* outer, REFIID riid, void** object) {
     if (bridge == nullptr) {
         return E_OUTOFMEMORY;
     }
-    IUnknown* inner = bridge->InnerUnknown();
+    IUnknown* inner = bridge->Inner();
     const HRESULT hr = inner->QueryInterface(riid, object);
     inner->Release();
     return hr;

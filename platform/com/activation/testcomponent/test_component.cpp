@@ -6,6 +6,7 @@
 
 #include "test_component.h"
 #include "tevo/com/activation.h"
+#include "tevo/com/aggregation.h"
 #include "tevo/com/server_kit.h"
 
 tevo::com::server::ServerModule& TestComponentModule();
@@ -51,44 +52,13 @@ class ActivationTestObject final : public IActivationTest {
     }
 
   private:
-    class InnerUnknown final : public IUnknown {
-      public:
-        explicit InnerUnknown(ActivationTestObject* owner) : owner_(owner) {}
-
-        HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-            if (ppvObject == nullptr) {
-                return E_POINTER;
-            }
-            if (riid == IID_IUnknown) {
-                *ppvObject = static_cast<IUnknown*>(this);
-            } else if (riid == IID_IActivationTest) {
-                *ppvObject = static_cast<IActivationTest*>(owner_);
-            } else {
-                *ppvObject = nullptr;
-                return E_NOINTERFACE;
-            }
-            static_cast<IUnknown*>(*ppvObject)->AddRef();
-            return S_OK;
-        }
-        ULONG AddRef() override { return ++references_; }
-        ULONG Release() override {
-            const ULONG left = --references_;
-            if (left == 0) {
-                delete owner_;
-            }
-            return left;
-        }
-
-      private:
-        ActivationTestObject* owner_;
-        std::atomic<ULONG> references_{1};
-    };
+    friend class tevo::com::InnerUnknown<ActivationTestObject, IActivationTest>;
 
     ~ActivationTestObject() { --g_live_objects; }
 
     // Holds the library loaded while the object lives.
     tevo::com::server::ObjectLock module_lock_{TestComponentModule()};
-    InnerUnknown inner_;
+    tevo::com::InnerUnknown<ActivationTestObject, IActivationTest> inner_;
     IUnknown* controlling_;
 };
 
