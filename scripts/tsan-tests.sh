@@ -11,5 +11,5 @@ cmake --build "$build_dir" -j "${JOBS:-2}" --target tevo_driver_test
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
 # The driver's object lock and call frame across threads (ObjectLock* also takes the
 # nested-call and Initialize-with-Reset cases, CallFrame* the calls racing Close), and two
-# threads using properties of one object at once.
-"$build_dir/bin/tevo_driver_test" --gtest_filter='ObjectLock*:CallFrame*:CallTracing.Concurrent*:InterfaceTable.TwoThreads*'
+# threads using properties of one object at once, also late-bound through the bridge.
+"$build_dir/bin/tevo_driver_test" --gtest_filter='ObjectLock*:CallFrame*:CallTracing.Concurrent*:InterfaceTable.TwoThreads*:LateBinding.TwoThreads*'

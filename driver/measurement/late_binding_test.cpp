@@ -3,10 +3,14 @@
 // return interfaces come back as IDispatch, so the client walks the object tree by name.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "testing/driver_test_support.h"
+#include "testing/thread_watchdog.h"
 #include "tevo/com/activation.h"
 #include "tevo/com/automation_bridge.h"
 #include "tevo/com/safearray.h"
@@ -294,6 +298,34 @@ TEST_F(LateBinding, TheDispatchIsATearOffWithTheDriversIdentity) {
     ASSERT_EQ(type->GetTypeAttr(&attributes), S_OK);
     EXPECT_EQ(attributes->guid, IID_ITevo);  // the coclass's default interface
     type->ReleaseTypeAttr(attributes);
+}
+
+TEST_F(LateBinding, TwoThreadsCallThroughTheirOwnDispatchesAtOnce) {
+    const Outcome opened =
+        driver_.Call(L"Initialize", DISPATCH_METHOD,
+                     Args(Text(L"x"), Boolean(false), Boolean(false), Text(L"Simulate=true")));
+    ASSERT_EQ(opened.hr, S_OK);
+    auto failures = std::make_shared<std::atomic<int>>(0);
+    {
+        WatchedThreads threads;
+        for (int thread = 0; thread < 2; ++thread) {
+            threads.Start([failures, driver = ComPtr<IDispatch>(driver_.Get()), thread] {
+                const LateBound client(driver);
+                for (int round = 0; round < 20; ++round) {
+                    const LateBound frequency = client.Object(L"Frequency");
+                    const double start = 1.0e6 * (thread + 1);
+                    if (frequency.Put(L"Start", Real(start)).hr != S_OK ||
+                        frequency.Property(L"Start").hr != S_OK ||
+                        client.Object(L"Traces").Object(L"Item", Args(Text(L"Trace2"))).Get() ==
+                            nullptr) {
+                        ++*failures;
+                    }
+                }
+            });
+        }
+        ASSERT_TRUE(threads.JoinWithin(std::chrono::minutes(2)));
+    }
+    EXPECT_EQ(failures->load(), 0);
 }
 
 TEST(DispatchThroughTheBridge, WithoutTheBridgeOnlyIDispatchFails) {
