@@ -1,7 +1,8 @@
 // The ivi-config program: commands on the master store (or on --store FILE) through the
 // configuration server's COM classes. Each change (load, modify, save) runs under an
 // exclusive lock on "<store file>.lock", so concurrent invocations lose nothing; reading
-// commands take a shared lock.
+// commands take a shared lock. 'run' applies many commands in one such lock, with one load
+// and one save.
 #pragma once
 
 #include <string>
