@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "operations/block_header.h"
 #include "operations/operation_support.h"
 #include "session/error_codes.h"
 
@@ -44,22 +45,6 @@ HRESULT MalformedBlock(OperationContext& context, const std::string& what) {
     return ReportError(context.AttributeErrors(), kCannotRecover, "Trace block: %s", what.c_str());
 }
 
-std::string Printable(const BYTE* bytes, size_t count) {
-    std::string text;
-    for (size_t i = 0; i < count; ++i) {
-        const BYTE b = bytes[i];
-        if (b >= 0x20 && b < 0x7F) {
-            text.push_back(static_cast<char>(b));
-        } else {
-            static constexpr char kHex[] = "0123456789ABCDEF";
-            text += "\\x";
-            text.push_back(kHex[b >> 4]);
-            text.push_back(kHex[b & 0x0F]);
-        }
-    }
-    return text;
-}
-
 // Reads the header; *length is the announced data length, or -1 for "#0".
 HRESULT ReadBlockHeader(OperationContext& context, long long* length) {
     InstrumentIo& io = context.AttributeIo();
@@ -69,37 +54,22 @@ HRESULT ReadBlockHeader(OperationContext& context, long long* length) {
     if (status < VI_SUCCESS && received < sizeof start) {
         return received == 0 ? io.HandleIoFailure(status)
                              : MalformedBlock(context, "the reply ended inside the header \"" +
-                                                           Printable(start, received) + "\"");
+                                                           PrintableBytes(start, received) + "\"");
     }
-    if (start[0] != '#') {
-        return MalformedBlock(
-            context, "the reply starts with \"" + Printable(start, received) + "\", not with '#'");
+    size_t digits = 0;
+    if (const auto fault = CheckBlockStart(start, received, &digits)) {
+        return MalformedBlock(context, *fault);
     }
-    if (start[1] == '0') {
+    if (digits == 0) {
         *length = -1;
         return S_OK;
     }
-    if (start[1] < '1' || start[1] > '9') {
-        return MalformedBlock(context, "the length digit count \"" + Printable(start + 1, 1) +
-                                           "\" is not a digit 1 to 9");
-    }
-    const size_t digits = static_cast<size_t>(start[1] - '0');
     BYTE field[9] = {};
     // A read that fails part-way shows as fewer digits than announced.
     static_cast<void>(ReadBytes(io, field, digits, &received));
-    if (received < digits) {
-        return MalformedBlock(context, "the length field has " + std::to_string(received) + " of " +
-                                           std::to_string(digits) + " digits");
+    if (const auto fault = ParseBlockLength(field, received, digits, length)) {
+        return MalformedBlock(context, *fault);
     }
-    long long value = 0;
-    for (size_t i = 0; i < digits; ++i) {
-        if (field[i] < '0' || field[i] > '9') {
-            return MalformedBlock(
-                context, "the length field \"" + Printable(field, digits) + "\" is not decimal");
-        }
-        value = value * 10 + (field[i] - '0');
-    }
-    *length = value;
     return S_OK;
 }
 

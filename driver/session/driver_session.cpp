@@ -1,10 +1,9 @@
 #include "session/driver_session.h"
 
-#include <cwchar>
-
 #include "session/config_store_access.h"
 #include "session/driver_module.h"
 #include "session/error_codes.h"
+#include "session/error_query_answer.h"
 #include "session/identification.h"
 #include "session/option_string.h"
 #include "session/text_conversion.h"
@@ -45,32 +44,6 @@ constexpr OptionFlag kOptionFlags[] = {
     {"recordcoercions", "RecordCoercions", &SessionState::record_coercions},
     {"simulate", "Simulate", &SessionState::simulate},
 };
-
-// The error query answer: a decimal code, a comma, a double quote, the text up to the
-// first apostrophe or double quote, and a closing double quote. Returns how many of code
-// and text were read.
-int ScanErrorQueryAnswer(const std::wstring& answer, LONG& code, std::wstring& message) {
-    const wchar_t* text = answer.c_str();
-    wchar_t* end = nullptr;
-    const long value = std::wcstol(text, &end, 10);
-    if (end == text) {
-        return 0;
-    }
-    code = static_cast<LONG>(value);
-    if (*end != L',' || end[1] != L'"') {
-        return 1;
-    }
-    const wchar_t* start = end + 2;
-    const wchar_t* stop = start;
-    while (*stop != L'\0' && *stop != L'\'' && *stop != L'"') {
-        ++stop;
-    }
-    if (stop == start) {
-        return 1;
-    }
-    message.assign(start, stop);
-    return 2;
-}
 
 }  // namespace
 

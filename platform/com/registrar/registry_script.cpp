@@ -11,6 +11,10 @@ namespace tevo::com::registrar {
 
 namespace {
 
+// A key lies at most this many levels below its root key, as the registry allows. Keys are
+// read recursively, so the limit also bounds the reader's stack use.
+constexpr std::size_t kMaxKeyDepth = 512;
+
 struct Token {
     std::string text;
     bool quoted = false;
@@ -135,7 +139,7 @@ class Parser {
             root.root = RootKey(name);
             Expect("{");
             while (!IsStructural("}")) {
-                root.keys.push_back(Key());
+                root.keys.push_back(Key(1));
             }
             Expect("}");
             roots.push_back(std::move(root));
@@ -159,9 +163,14 @@ class Parser {
         throw ScriptError(name.line, "unknown root key '" + name.text + "'");
     }
 
-    ScriptKey Key() {
+    // Reads a key that lies `depth` levels below its root key.
+    ScriptKey Key(std::size_t depth) {
         ScriptKey key;
         const Token* name = &Next("a key name");
+        if (depth > kMaxKeyDepth) {
+            throw ScriptError(name->line, "keys are nested more than " +
+                                              std::to_string(kMaxKeyDepth) + " levels deep");
+        }
         if (!name->quoted) {
             if (SameText(name->text, "NoRemove")) {
                 key.flag = KeyFlag::kNoRemove;
@@ -190,7 +199,7 @@ class Parser {
                     Expect("=");
                     key.values.emplace_back(value_name.text, Value());
                 } else {
-                    key.subkeys.push_back(Key());
+                    key.subkeys.push_back(Key(depth + 1));
                 }
             }
             Expect("}");

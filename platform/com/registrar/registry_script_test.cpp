@@ -100,5 +100,36 @@ TEST(RegistryScriptReading, MalformedScriptsFailWithTheirLine) {
     }
 }
 
+// A script of `depth` keys nested one in the other below HKCR.
+std::string NestedScript(std::size_t depth) {
+    std::string script = "HKCR {";
+    for (std::size_t i = 0; i < depth; ++i) {
+        script += " K {";
+    }
+    for (std::size_t i = 0; i < depth; ++i) {
+        script += " }";
+    }
+    return script + " }";
+}
+
+TEST(RegistryScriptReading, NestingIsBoundedByTheRegistryDepth) {
+    // 512 levels below the root key is as deep as the registry goes.
+    const ParseResult deepest = ParseRegistryScript(NestedScript(512), {});
+    ASSERT_EQ(deepest.error, "");
+    const ScriptKey* key = &deepest.roots.at(0).keys.at(0);
+    std::size_t depth = 1;
+    while (!key->subkeys.empty()) {
+        key = &key->subkeys.front();
+        ++depth;
+    }
+    EXPECT_EQ(depth, 512U);
+    EXPECT_EQ(ParseRegistryScript(NestedScript(513), {}).error,
+              "line 1: keys are nested more than 512 levels deep");
+    // Far deeper nesting fails the same way instead of exhausting the stack.
+    const ParseResult abyss = ParseRegistryScript(NestedScript(100000), {});
+    EXPECT_EQ(abyss.error, "line 1: keys are nested more than 512 levels deep");
+    EXPECT_TRUE(abyss.roots.empty());
+}
+
 }  // namespace
 }  // namespace tevo::com::registrar

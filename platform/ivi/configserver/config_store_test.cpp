@@ -440,6 +440,60 @@ TEST_F(ConfigStoreTest, StoreFileWithMalformedOrForbiddenTextIsRefused) {
     EXPECT_EQ(Str([&](BSTR* t) { return module->get_Description(t); }), "dri\tver\n");
 }
 
+// The hand-written store with its physical name TRACE at the top of a chain of `depth`
+// nested physical names.
+std::string NestedPhysicalNames(int depth) {
+    std::string chain;
+    for (int level = 2; level <= depth; ++level) {
+        const std::string n = std::to_string(level);
+        chain.append("<PhysicalNames><IviPhysicalName id=\"n")
+            .append(n)
+            .append("\"><Name>N")
+            .append(n)
+            .append("</Name><RCName>R</RCName>");
+    }
+    chain += "<PhysicalNames/>";
+    for (int level = 2; level <= depth; ++level) {
+        chain += "<PhysicalRanges/></IviPhysicalName></PhysicalNames>";
+    }
+    std::string text = kHandWritten;
+    const std::string_view inner = "<PhysicalNames/><PhysicalRanges>";
+    text.replace(text.find(inner), std::string_view("<PhysicalNames/>").size(), chain);
+    return text;
+}
+
+TEST_F(ConfigStoreTest, PhysicalNamesNestOnlySoDeep) {
+    // 64 levels load, and their innermost name is there.
+    auto store =
+        Load(tevo::testing::WriteFile(dir_ / "deep.xml", NestedPhysicalNames(64)).string());
+    ComPtr<IIviSoftwareModuleCollection> modules;
+    ASSERT_EQ(store->get_SoftwareModules(&modules), S_OK);
+    ComPtr<IIviSoftwareModule> module;
+    ASSERT_EQ(modules->get_Item(Position(1), &module), S_OK);
+    ComPtr<IIviPhysicalNameCollection> names;
+    ASSERT_EQ(module->get_PhysicalNames(&names), S_OK);
+    int depth = 0;
+    while (names) {
+        ComPtr<IIviPhysicalName> name;
+        if (names->get_Item(Position(1), &name) != S_OK) {
+            break;
+        }
+        ++depth;
+        ComPtr<IIviPhysicalNameCollection> children;
+        ASSERT_EQ(name->get_PhysicalNames(&children), S_OK);
+        names = children;
+    }
+    EXPECT_EQ(depth, 64);
+    // One more, or far more (which would exhaust the stack), is refused.
+    for (const int too_deep : {65, 100000}) {
+        const std::string message = LoadFailure("too-deep.xml", NestedPhysicalNames(too_deep));
+        EXPECT_NE(message.find("physical names are nested more than 64 levels deep (element "
+                               "<IviPhysicalName> 'N65')"),
+                  std::string::npos)
+            << message;
+    }
+}
+
 TEST_F(ConfigStoreTest, FolderIsNeitherLoadedNorReplacedAsAStore) {
     const auto folder = dir_ / "folder";
     std::filesystem::create_directories(folder / "inside");

@@ -264,6 +264,10 @@ class Writer {
 
 // ---------------------------------------------------------------- reader
 
+// How deep physical names may nest in a store file; far more than any driver's repeated
+// capabilities need.
+constexpr int kMaxPhysicalNameDepth = 64;
+
 struct ReadError {
     std::wstring text;
 };
@@ -521,12 +525,20 @@ class Reader {
         }
     }
 
-    void ReadPhysicalNames(pugi::xml_node wrapper, PhysicalNameCollection& into) {
+    // Physical names nest (a repeated capability within another); `depth` is the level of
+    // the names in `wrapper`, from 1. Nesting is bounded, as reading, checking, writing and
+    // releasing them all recurse.
+    void ReadPhysicalNames(pugi::xml_node wrapper, PhysicalNameCollection& into, int depth) {
         for (auto node : wrapper.children("IviPhysicalName")) {
+            if (depth > kMaxPhysicalNameDepth) {
+                Throw("physical names are nested more than " +
+                          std::to_string(kMaxPhysicalNameDepth) + " levels deep",
+                      node);
+            }
             auto name = MakeObject<PhysicalNameObject>();
             name->name = NameText(node, "Name");
             name->rc_name = NameText(node, "RCName");
-            ReadPhysicalNames(node.child("PhysicalNames"), *name->children.Get());
+            ReadPhysicalNames(node.child("PhysicalNames"), *name->children.Get(), depth + 1);
             for (auto range_node : node.child("PhysicalRanges").children("IviPhysicalRange")) {
                 auto range = MakeObject<PhysicalRangeObject>();
                 range->name = NameText(range_node, "Name");
@@ -548,7 +560,7 @@ class Reader {
         module->prefix = String(node, "Prefix");
         module->prog_id = String(node, "ProgID");
         module->supported_instrument_models = String(node, "SupportedInstrumentModels");
-        ReadPhysicalNames(node.child("PhysicalNames"), *module->physical_names.Get());
+        ReadPhysicalNames(node.child("PhysicalNames"), *module->physical_names.Get(), 1);
         for (auto ref : node.child("PublishedAPIs").children("IviPublishedAPI")) {
             auto api = Resolve<PublishedApiObject>(ref);
             if (!module->published_apis->Contains(static_cast<IIviPublishedAPI*>(api.Get()))) {
