@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ clang pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libffi-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libffi-dev libcli11-dev
+  librsvg2-bin
   python3 python3-pyvisa-py locales
 )
 

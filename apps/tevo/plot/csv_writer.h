@@ -1,0 +1,13 @@
+// The spectrum as CSV: a header line, then one line per trace point with its frequency in
+// Hz and its amplitude, both with '.' as the decimal separator whatever the locale.
+#pragma once
+
+#include <string>
+
+#include "plot/spectrum.h"
+
+namespace tevo::cli {
+
+std::string RenderCsv(const Spectrum& spectrum);
+
+}  // namespace tevo::cli
