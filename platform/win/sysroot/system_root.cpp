@@ -1,5 +1,6 @@
 // Choosing the system root and setting up a new one: its folders, then the registered
 // set-up steps, once per root across all processes.
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -27,6 +28,8 @@ namespace fs = std::filesystem;
 
 constexpr const char* kLockFileName = ".setup.lock";
 constexpr const char* kDoneFileName = ".setup.done";
+// The platform library (this one) whose installation ran the set-up steps.
+constexpr const char* kPlatformFileName = ".setup.platform";
 
 struct SetupSteps {
     std::mutex mutex;
@@ -106,6 +109,45 @@ void CreateFolders(const fs::path& root) {
     if (lstat(old_name.c_str(), &info) != 0) {
         fs::create_directory_symlink("../../ProgramData", old_name, error);
     }
+}
+
+// The full path of this library's file; empty when it cannot be found.
+std::string PlatformLibraryPath() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&PlatformLibraryPath), &info) == 0 ||
+        info.dli_fname == nullptr) {
+        return {};
+    }
+    std::error_code error;
+    const fs::path path = fs::weakly_canonical(fs::absolute(info.dli_fname, error), error);
+    return error ? std::string() : path.string();
+}
+
+// Whether the root must be set up again by the installation in use: the steps registered
+// components and type libraries of the installation that ran them, and a root that still
+// points at its removed files would leave every client without them. When that
+// installation still exists, the root stays as it is. A root set up without a record of
+// its installation (by an older platform) is set up again once; every step can run again.
+bool SetUpByARemovedInstallation(const fs::path& root, const std::set<std::string>& done,
+                                 const std::string& current) {
+    std::ifstream in(root / kPlatformFileName);
+    std::string recorded;
+    if (!std::getline(in, recorded) || recorded.empty()) {
+        return !done.empty();
+    }
+    if (recorded == current) {
+        return false;
+    }
+    std::error_code error;
+    return !fs::exists(recorded, error) && !error;
+}
+
+void RecordPlatform(const fs::path& root, const std::string& current) {
+    if (current.empty()) {
+        return;
+    }
+    std::ofstream out(root / kPlatformFileName, std::ios::trunc);
+    out << current << "\n";
 }
 
 std::set<std::string> ReadDoneSteps(const fs::path& file) {
@@ -223,8 +265,14 @@ void EnsureSetUp(const fs::path& root) {
     }
     CreateFolders(root);
     const fs::path done_file = root / kDoneFileName;
-    const std::set<std::string> done = ReadDoneSteps(done_file);
-    const int done_fd = open(done_file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    const std::string platform = PlatformLibraryPath();
+    std::set<std::string> done = ReadDoneSteps(done_file);
+    const bool redo = SetUpByARemovedInstallation(root, done, platform);
+    if (redo) {
+        done.clear();
+    }
+    const int done_fd = open(
+        done_file.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | (redo ? O_TRUNC : 0), 0666);
     if (done_fd < 0) {
         return;
     }
@@ -239,6 +287,9 @@ void EnsureSetUp(const fs::path& root) {
         }
     }
     close(done_fd);
+    if (redo || done.empty()) {
+        RecordPlatform(root, platform);
+    }
     const std::lock_guard<std::mutex> guard(Steps().mutex);
     Steps().seen[root.string()] = steps.size();
 }

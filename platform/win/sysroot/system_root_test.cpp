@@ -236,4 +236,36 @@ TEST(SystemRootSetup, ARootEmptiedWhileInUseIsSetUpAgain) {
     EXPECT_EQ(Runs(root), "first\nsecond\nfailing done\n");
 }
 
+TEST(SystemRootSetup, ARootSetUpByARemovedInstallationIsSetUpAgain) {
+    RegisterTestSteps();
+    const tevo::testing::TempDir fresh("tevo-moved-root");
+    g_watched = fresh.path();
+    UseRootInChildProcess(fresh.path());
+    const fs::path recorded = fresh.path() / ".setup.platform";
+    const std::string current = tevo::testing::ReadFile(recorded);
+    ASSERT_FALSE(current.empty());
+
+    // Another installation that still exists keeps the root as it is.
+    tevo::testing::WriteFile(recorded, "/bin/sh\n");
+    UseRootInChildProcess(fresh.path());
+    EXPECT_EQ(Runs(fresh.path()), "first\nsecond\nfailing done\n");
+
+    // One that is gone: every step runs again, for the installation in use.
+    tevo::testing::WriteFile(recorded, "/no/such/installation/lib/libtevowin.so\n");
+    UseRootInChildProcess(fresh.path());
+    EXPECT_EQ(Runs(fresh.path()), "first\nsecond\nfailing done\nfirst\nsecond\nfailing done\n");
+    EXPECT_EQ(tevo::testing::ReadFile(recorded), current);
+    UseRootInChildProcess(fresh.path());
+    EXPECT_EQ(Runs(fresh.path()), "first\nsecond\nfailing done\nfirst\nsecond\nfailing done\n");
+
+    // A root without the record is set up again once, and recorded.
+    fs::remove(recorded);
+    UseRootInChildProcess(fresh.path());
+    UseRootInChildProcess(fresh.path());
+    EXPECT_EQ(Runs(fresh.path()),
+              "first\nsecond\nfailing done\nfirst\nsecond\nfailing done\n"
+              "first\nsecond\nfailing done\n");
+    EXPECT_EQ(tevo::testing::ReadFile(recorded), current);
+}
+
 }  // namespace
