@@ -80,3 +80,21 @@ function(tevo_sdk_pkgconfig file)
   set_property(GLOBAL APPEND PROPERTY TEVO_SDK_PKGCONFIG ${file})
 endfunction()
 include(TevoResources)
+
+# tevo_fuzz_test(TARGET TEST_NAME RUNS CORPUS_DIR)
+# Makes the executable TARGET (its sources and libraries already given) a libFuzzer target
+# and adds the CTest TEST_NAME that runs RUNS inputs with a fixed seed from the checked-in
+# corpus CORPUS_DIR: new inputs go to a work folder of the build that every run starts
+# afresh, crashing inputs to the folder's fuzz-artifacts/.
+function(tevo_fuzz_test target test_name runs corpus)
+  target_compile_options(${target} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+  set(artifacts ${CMAKE_CURRENT_BINARY_DIR}/fuzz-artifacts)
+  file(MAKE_DIRECTORY ${artifacts})
+  get_filename_component(corpus_name ${corpus} NAME)
+  set(work ${CMAKE_CURRENT_BINARY_DIR}/fuzz-corpus/${corpus_name})
+  add_test(NAME ${test_name}
+           COMMAND sh -c "rm -rf \"$1\" && mkdir -p \"$1\" && exec \"$2\" -seed=1 -runs=$3 -artifact_prefix=\"$4\"/ \"$1\" \"$5\""
+                   fuzz ${work} $<TARGET_FILE:${target}> ${runs} ${artifacts} ${corpus})
+  set_tests_properties(${test_name} PROPERTIES TIMEOUT 120)
+endfunction()
