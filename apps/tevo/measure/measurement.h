@@ -8,7 +8,7 @@
 
 #include "measure/measurement_request.h"
 #include "output/progress_line.h"
-#include "plot/spectrum.h"
+#include "plot/measured_trace.h"
 #include "tevo/Tevo.h"
 
 namespace tevo::cli {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plot/spectrum.h"
+#include "plot/measured_trace.h"
 
 namespace tevo::cli {
 

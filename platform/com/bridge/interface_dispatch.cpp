@@ -4,6 +4,7 @@
 #include <new>
 
 #include "bridge_module.h"
+#include "tevo/com/automation.h"
 #include "tevo/com/com_ptr.h"
 #include "tevo/com/guid.h"
 
@@ -141,7 +142,7 @@ class InterfaceDispatch final : public IDispatch {
         if (riid != IID_NULL) {
             return DISP_E_UNKNOWNINTERFACE;
         }
-        return type_->GetIDsOfNames(rgszNames, cNames, rgDispId);
+        return DispGetIDsOfNames(type_.Get(), rgszNames, cNames, rgDispId);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID riid, LCID /*lcid*/, WORD wFlags,
                                      DISPPARAMS* pDispParams, VARIANT* pVarResult,
@@ -149,8 +150,8 @@ class InterfaceDispatch final : public IDispatch {
         if (riid != IID_NULL) {
             return DISP_E_UNKNOWNINTERFACE;
         }
-        const HRESULT hr = type_->Invoke(instance_.Get(), dispIdMember, wFlags, pDispParams,
-                                         pVarResult, pExcepInfo, puArgErr);
+        const HRESULT hr = DispInvoke(instance_.Get(), type_.Get(), dispIdMember, wFlags,
+                                      pDispParams, pVarResult, pExcepInfo, puArgErr);
         if (SUCCEEDED(hr) && pVarResult != nullptr) {
             return DispatchForReturnedInterface(dispIdMember, wFlags, pVarResult);
         }
