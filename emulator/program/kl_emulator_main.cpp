@@ -40,6 +40,10 @@ int main(int argc, char** argv) {
         tevo::emulator::Emulator emulator(line.options);
         const uint16_t port = emulator.Start(line.port);
         std::printf("listening on %u\n", static_cast<unsigned>(port));
+        if (line.options.vxi11_port)
+            std::printf("vxi11 on %u\n", static_cast<unsigned>(emulator.Vxi11Port()));
+        if (line.options.hislip_port)
+            std::printf("hislip on %u\n", static_cast<unsigned>(emulator.HislipPort()));
         std::fflush(stdout);
         int received = 0;
         sigwait(&signals, &received);

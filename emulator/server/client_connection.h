@@ -18,8 +18,9 @@ namespace tevo::emulator {
 struct ClientConnection {
     using SteadyClock = std::chrono::steady_clock;
 
-    ClientConnection(size_t number, int socket, SteadyClock::time_point now)
-        : id(number), fd(socket), last_progress(now) {}
+    ClientConnection(size_t number, int socket, SteadyClock::time_point now,
+                     bool whole_replies = false)
+        : id(number), fd(socket), framed_replies(whole_replies), last_progress(now) {}
 
     // The next message waits while the previous one is unfinished or its reply has not
     // been handed to the socket in full.
@@ -35,15 +36,18 @@ struct ClientConnection {
 
     void NoteProgress(SteadyClock::time_point now) { last_progress = now; }
     // The time at which the client counts as idle, if it can be idle now; never for a zero
-    // timeout.
+    // timeout or a gateway's link.
     std::optional<SteadyClock::time_point> IdleDeadline(std::chrono::milliseconds timeout) const {
-        if (timeout.count() <= 0 || AwaitsTheEmulator())
+        if (timeout.count() <= 0 || AwaitsTheEmulator() || framed_replies)
             return std::nullopt;
         return last_progress + timeout;
     }
 
     const size_t id;  // numbered from 1 in the order of acceptance
     const int fd;
+    // A gateway's link (InstrumentLink): each reply goes out framed by its length. The
+    // gateway watches its own clients, so the link is never idle-dropped.
+    const bool framed_replies;
     scpi::MessageFramer framer;
     OutputQueue output;
     std::unique_ptr<Execution> waiting;  // a message that waits for an operation

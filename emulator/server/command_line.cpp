@@ -13,12 +13,13 @@
 namespace tevo::emulator {
 namespace {
 
-uint16_t ParsePort(const std::string& text) {
+uint16_t ParsePort(const std::string& option, const std::string& text) {
     char* end = nullptr;
     errno = 0;
     const long value = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno != 0 || value < 0 || value > 65535)
-        throw std::invalid_argument("--port needs a number from 0 to 65535, not \"" + text + "\"");
+        throw std::invalid_argument(option + " needs a number from 0 to 65535, not \"" + text +
+                                    "\"");
     return static_cast<uint16_t>(value);
 }
 
@@ -99,11 +100,16 @@ std::string Usage() {
     return "usage: kl-emulator [options]\n"
            "Emulates a KL-series spectrum analyzer that speaks SCPI over TCP (messages end\n"
            "with a line feed). Several clients may be connected at once; they share the one\n"
-           "analyzer. Prints \"listening on PORT\" when ready and runs until it receives\n"
+           "analyzer. Prints \"listening on PORT\" when ready (then \"vxi11 on PORT\" and\n"
+           "\"hislip on PORT\" for the protocols asked for) and runs until it receives\n"
            "SIGTERM or SIGINT.\n"
            "\n"
            "options:\n"
            "  --port N          TCP port to listen on (default 5025; 0 picks a free port)\n"
+           "  --vxi11-port N    also serve VXI-11 with its core channel on port N (0 picks a\n"
+           "                    free port); resource TCPIP0::host,N::inst0::INSTR\n"
+           "  --hislip-port N   also serve HiSLIP on port N (0 picks a free port; 4880 is\n"
+           "                    the standard port); resource TCPIP0::host::hislip0,N::INSTR\n"
            "  --model NAME      analyzer model: " +
            models +
            " (default KLC)\n"
@@ -143,7 +149,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         const bool takes_value = name == "--port" || name == "--model" || name == "--serial" ||
                                  name == "--firmware" || name == "--time-scale" ||
                                  name == "--log" || name == "--log-limit" ||
-                                 name == "--idle-timeout" || name == "--bind";
+                                 name == "--idle-timeout" || name == "--bind" ||
+                                 name == "--vxi11-port" || name == "--hislip-port";
         if (!takes_value)
             throw std::invalid_argument("unknown option \"" + arguments[i] + "\"");
         if (!has_value) {
@@ -152,7 +159,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             value = arguments[++i];
         }
         if (name == "--port") {
-            line.port = ParsePort(value);
+            line.port = ParsePort(name, value);
+        } else if (name == "--vxi11-port") {
+            line.options.vxi11_port = ParsePort(name, value);
+        } else if (name == "--hislip-port") {
+            line.options.hislip_port = ParsePort(name, value);
         } else if (name == "--model") {
             if (FindModel(value) == nullptr)
                 throw std::invalid_argument("unknown model \"" + value + "\"");

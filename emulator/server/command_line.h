@@ -1,5 +1,5 @@
 // The command line of the kl-emulator program:
-//   kl-emulator [--port N] [--model NAME] [--serial S] [--firmware F] [--time-scale X]
+//   kl-emulator [--port N] [--vxi11-port N] [--hislip-port N] [--model NAME] [--serial S] [--firmware F] [--time-scale X]
 //               [--log FILE] [--log-limit BYTES] [--idle-timeout SECONDS] [--bind ADDRESS]
 //               [--help]
 #pragma once

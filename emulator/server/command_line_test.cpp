@@ -26,6 +26,11 @@ TEST(CommandLine, DefaultsAndEveryOption) {
     EXPECT_DOUBLE_EQ(line.options.time_scale, 0.25);
     EXPECT_EQ(line.options.log_path, "/tmp/x.log");
     EXPECT_EQ(line.options.bind_address, "0.0.0.0");
+    EXPECT_FALSE(line.options.vxi11_port.has_value());
+    EXPECT_FALSE(line.options.hislip_port.has_value());
+    line = ParseCommandLine({"--vxi11-port", "0", "--hislip-port=4880"});
+    EXPECT_EQ(line.options.vxi11_port, 0);
+    EXPECT_EQ(line.options.hislip_port, 4880);
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     EXPECT_NE(tevo::emulator::Usage().find("--port N"), std::string::npos);
 }
@@ -36,6 +41,8 @@ TEST(CommandLine, BadArgumentsAreRejected) {
              {"--port", "70000"},
              {"--port", "12x"},
              {"--port=-1"},
+             {"--vxi11-port"},
+             {"--hislip-port", "65536"},
              {"--model", "KLZ"},
              {"--time-scale", "-1"},
              {"--time-scale", "fast"},

@@ -13,8 +13,11 @@
 #include <mutex>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
+#include "gateway/instrument_link.h"
+#include "gateway/protocol_gateway.h"
 #include "instrument/instrument.h"
 #include "scpi/message_framer.h"
 #include "server/client_connection.h"
@@ -77,18 +80,47 @@ class Emulator::Server {
         stop_ = false;
         thread_ = std::thread([this] { Run(); });
         running_ = true;
+        try {
+            StartGateways();
+        } catch (...) {
+            Stop();
+            throw;
+        }
         return port_;
     }
 
     void Stop() {
         if (!running_)
             return;
+        // The gateways first: their links are clients of the server thread.
+        vxi11_.reset();
+        hislip_.reset();
         stop_ = true;
         ShutDownClients();
         wake_.Wake();
         thread_.join();
         CloseListeners(listeners_);
         running_ = false;
+    }
+
+    // A new client of the analyzer whose replies go out whole (for a gateway). The server
+    // thread adds it on its next turn.
+    std::unique_ptr<InstrumentLink> OpenLink(const std::string& peer) {
+        int fds[2] = {-1, -1};
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0)
+            throw std::system_error(errno, std::generic_category(), "socketpair");
+        auto link = std::make_unique<InstrumentLink>(fds[1]);
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            pending_links_.push_back(PendingLink{fds[0], peer});
+        }
+        wake_.Wake();
+        return link;
+    }
+
+    uint8_t StatusByte() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return instrument_.status().StatusByte();
     }
 
     // Shuts down every client's connection; the server thread then sees it end.
@@ -114,8 +146,36 @@ class Emulator::Server {
     WakePipe wake_;
     std::atomic<bool> running_{false};
     std::atomic<uint16_t> port_{0};
+    std::unique_ptr<ProtocolGateway> vxi11_;
+    std::unique_ptr<ProtocolGateway> hislip_;
 
   private:
+    struct PendingLink {
+        int fd;
+        std::string peer;
+    };
+
+    void StartGateways() {
+        GatewayServices services;
+        services.open_link = [this](const std::string& peer) { return OpenLink(peer); };
+        services.status_byte = [this] { return StatusByte(); };
+        if (options_.vxi11_port)
+            vxi11_ = StartVxi11Gateway(options_.bind_address, *options_.vxi11_port, services);
+        if (options_.hislip_port)
+            hislip_ = StartHislipGateway(options_.bind_address, *options_.hislip_port, services);
+    }
+
+    // Takes the links opened since the last turn as clients.
+    void AddPendingLinks(SteadyClock::time_point now) {
+        std::vector<PendingLink> links;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            links.swap(pending_links_);
+        }
+        for (PendingLink& link : links)
+            AddClient(link.fd, "gateway " + link.peer, now, true);
+    }
+
     using Client = ClientConnection;
 
     void Run() {
@@ -137,6 +197,7 @@ class Emulator::Server {
             if (fds.back().revents != 0)
                 wake_.Drain();
             const SteadyClock::time_point now = SteadyClock::now();
+            AddPendingLinks(now);
             for (size_t i = 0; i < first_listener; ++i)
                 MoveBytes(*clients_[i], fds[i].revents, now);
             for (size_t i = first_listener; i + 1 < fds.size() && !stop_; ++i) {
@@ -151,6 +212,10 @@ class Emulator::Server {
         for (const auto& client : clients_)
             CloseClient(*client);
         clients_.clear();
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const PendingLink& link : pending_links_)
+            ::close(link.fd);
+        pending_links_.clear();
     }
 
     static short Events(const Client& client) {
@@ -269,7 +334,8 @@ class Emulator::Server {
         }
     }
 
-    void AddClient(int fd, const std::string& peer, SteadyClock::time_point now) {
+    void AddClient(int fd, const std::string& peer, SteadyClock::time_point now,
+                   bool framed_replies = false) {
         if (clients_.size() >= options_.max_clients) {
             log_->Event("refused a connection from " + peer + ": " +
                         std::to_string(clients_.size()) + " clients are connected");
@@ -283,7 +349,7 @@ class Emulator::Server {
             client_fds_.push_back(fd);
         }
         changed_.notify_all();
-        clients_.push_back(std::make_unique<Client>(id, fd, now));
+        clients_.push_back(std::make_unique<Client>(id, fd, now, framed_replies));
         log_->Event(id, "connection from " + peer);
     }
 
@@ -401,7 +467,10 @@ class Emulator::Server {
 
     void QueueReply(Client& client, std::string_view bytes) {
         log_->Replied(client.id, bytes);
-        client.output.Append(bytes);
+        if (client.framed_replies)
+            client.output.Append(InstrumentLink::Frame(bytes));
+        else
+            client.output.Append(bytes);
     }
 
     Listeners listeners_;
@@ -411,7 +480,8 @@ class Emulator::Server {
     // The server thread's own state.
     std::vector<std::unique_ptr<Client>> clients_;
     std::array<char, 65536> receive_buffer_{};
-    bool ran_message_ = false;  // a message ran in this pass over the clients
+    bool ran_message_ = false;                // a message ran in this pass over the clients
+    std::vector<PendingLink> pending_links_;  // under mutex_
 
     friend class Emulator;
 };
@@ -440,11 +510,40 @@ uint16_t Emulator::port() const {
 }
 
 std::string Emulator::ResourceName() const {
+    return ResourceName(EmulatorTransport::kSocket);
+}
+
+std::unique_ptr<InstrumentLink> Emulator::OpenLink(const std::string& peer) {
+    if (!server_->running_)
+        throw std::logic_error("the emulator is not running");
+    return server_->OpenLink(peer);
+}
+
+uint16_t Emulator::Vxi11Port() const {
+    return server_->vxi11_ ? server_->vxi11_->port() : 0;
+}
+
+uint16_t Emulator::HislipPort() const {
+    return server_->hislip_ ? server_->hislip_->port() : 0;
+}
+
+std::string Emulator::ResourceName(EmulatorTransport transport) const {
     std::string host = server_->options_.bind_address;
     if (host == "0.0.0.0")
         host = "127.0.0.1";
     else if (host == "::")
         host = "::1";
+    const std::string resource_host = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    switch (transport) {
+        case EmulatorTransport::kSocket:
+            break;
+        case EmulatorTransport::kVxi11:
+            return "TCPIP0::" + resource_host + "," + std::to_string(Vxi11Port()) +
+                   "::inst0::INSTR";
+        case EmulatorTransport::kHislip:
+            return "TCPIP0::" + resource_host + "::hislip0," + std::to_string(HislipPort()) +
+                   "::INSTR";
+    }
     return "TCPIP::" + host + "::" + std::to_string(port()) + "::SOCKET";
 }
 

@@ -27,11 +27,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tevo::emulator {
+
+class InstrumentLink;
 
 struct EmulatorOptions {
     std::string model = "KLC";  // KLA, KLBR, KLC, KLD or KLF
@@ -63,7 +66,14 @@ struct EmulatorOptions {
     // Keep every received message for ReceivedMessages. A long-running server that nobody
     // inspects turns this off so that its memory does not grow with every message.
     bool record_messages = true;
+    // Ports on which the same analyzer is also served over VXI-11 (its core channel, reached
+    // without the portmapper) and over HiSLIP; 0 picks a free port, unset serves neither.
+    std::optional<uint16_t> vxi11_port;
+    std::optional<uint16_t> hislip_port;
 };
+
+// The protocols over which the emulator serves the analyzer.
+enum class EmulatorTransport { kSocket, kVxi11, kHislip };
 
 // A fault that the emulator injects when it receives a given message.
 struct Fault {
@@ -113,6 +123,17 @@ class Emulator {
     uint16_t port() const;
     // The VISA resource descriptor of the emulator: "TCPIP::127.0.0.1::<port>::SOCKET".
     std::string ResourceName() const;
+    // The descriptor for a protocol: the one above for SOCKET,
+    // "TCPIP0::127.0.0.1,<port>::inst0::INSTR" for VXI-11 (the core channel's port given
+    // directly) and "TCPIP0::127.0.0.1::hislip0,<port>::INSTR" for HiSLIP.
+    std::string ResourceName(EmulatorTransport transport) const;
+    // The VXI-11 core channel's and the HiSLIP port; 0 when not served.
+    uint16_t Vxi11Port() const;
+    uint16_t HislipPort() const;
+    // A client connection of the analyzer whose replies arrive whole (see
+    // gateway/instrument_link.h), as the protocol gateways use; `peer` names it in the log.
+    // Needs a running emulator (std::logic_error otherwise).
+    std::unique_ptr<InstrumentLink> OpenLink(const std::string& peer);
 
     // ---- What arrived.
     // Every message received so far, in order, without its terminator (LF or CR LF); empty
