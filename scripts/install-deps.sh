@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libpugixml-dev libffi-dev libcli11-dev
   librsvg2-bin
   python3 python3-pyvisa-py locales
+  python3-dev pybind11-dev python3-numpy python3-pytest
+  libtirpc-dev rpcsvc-proto
 )
 
 missing=()
