@@ -6,6 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -68,11 +71,97 @@ class HiveLock {
         locked_ = rc == 0;
     }
     bool locked() const { return locked_; }
+    int fd() const { return fd_.get(); }
 
   private:
     Descriptor fd_;
     bool locked_ = false;
 };
+
+// The hive's change count, kept in the first bytes of its lock file: every write of the
+// hive by this library adds one, under the exclusive lock. 0 for a new lock file.
+uint64_t ReadGeneration(const HiveLock& lock) {
+    uint64_t generation = 0;
+    if (::pread(lock.fd(), &generation, sizeof generation, 0) !=
+        static_cast<ssize_t>(sizeof generation)) {
+        return 0;
+    }
+    return generation;
+}
+
+void BumpGeneration(const HiveLock& lock) {
+    const uint64_t next = ReadGeneration(lock) + 1;
+    (void)!::pwrite(lock.fd(), &next, sizeof next, 0);
+}
+
+// What identifies one version of a hive file: the library's change count and the file's
+// identity, size and time of change (the latter catch a file replaced by other means).
+struct HiveVersion {
+    uint64_t generation = 0;
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const HiveVersion& other) const {
+        return generation == other.generation && exists == other.exists && device == other.device &&
+               inode == other.inode && size == other.size &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+// Under the hive's lock (shared or exclusive).
+HiveVersion CurrentVersion(const HiveLock& lock, const std::filesystem::path& path) {
+    HiveVersion version;
+    version.generation = ReadGeneration(lock);
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) {
+        version.exists = true;
+        version.device = status.st_dev;
+        version.inode = status.st_ino;
+        version.size = status.st_size;
+        version.modified = status.st_mtim;
+    }
+    return version;
+}
+
+// The last hive read or written by this process, per hive file, so that the many reads of
+// an unchanged hive (every open and query of a key reads it) parse it once.
+struct CachedHive {
+    std::filesystem::path path;
+    HiveVersion version;
+    std::shared_ptr<const Key> root;
+};
+
+class HiveCache {
+  public:
+    std::shared_ptr<const Key> Find(Hive hive, const std::filesystem::path& path,
+                                    const HiveVersion& version) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const CachedHive& entry = entries_[Index(hive)];
+        if (entry.root && entry.path == path && entry.version == version) {
+            return entry.root;
+        }
+        return nullptr;
+    }
+    void Store(Hive hive, std::filesystem::path path, const HiveVersion& version,
+               std::shared_ptr<const Key> root) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        entries_[Index(hive)] = CachedHive{std::move(path), version, std::move(root)};
+    }
+
+  private:
+    static size_t Index(Hive hive) { return hive == Hive::LocalMachine ? 0 : 1; }
+    std::mutex mutex_;
+    CachedHive entries_[2];
+};
+
+HiveCache& Cache() {
+    static HiveCache cache;
+    return cache;
+}
 
 bool WriteAll(int fd, const std::string& bytes) {
     size_t done = 0;
@@ -269,24 +358,56 @@ LONG ReadHive(Hive hive, Key* root) {
     return status;
 }
 
+LONG ReadHiveSnapshot(Hive hive, std::shared_ptr<const Key>* root) {
+    const std::filesystem::path path = HiveFilePath(hive);
+    HiveLock lock(path, false);
+    if (!lock.locked()) {
+        return ERROR_REGISTRY_IO_FAILED;
+    }
+    const HiveVersion version = CurrentVersion(lock, path);
+    if (std::shared_ptr<const Key> cached = Cache().Find(hive, path, version)) {
+        *root = std::move(cached);
+        return ERROR_SUCCESS;
+    }
+    auto loaded = std::make_shared<Key>();
+    bool exists = false;
+    const LONG status = LoadHive(hive, path, loaded.get(), &exists);
+    if (status != ERROR_SUCCESS) {
+        return status;
+    }
+    if (!exists) {
+        loaded->ClearValues();
+        loaded->ClearSubkeys();
+    }
+    Cache().Store(hive, path, version, loaded);
+    *root = std::move(loaded);
+    return ERROR_SUCCESS;
+}
+
 LONG ChangeHive(Hive hive, const std::function<LONG(Key& root, bool& changed)>& change) {
     const std::filesystem::path path = HiveFilePath(hive);
     HiveLock lock(path, true);
     if (!lock.locked()) {
         return ERROR_REGISTRY_IO_FAILED;
     }
-    Key root;
+    auto root = std::make_shared<Key>();
     bool exists = false;
-    LONG status = LoadHive(hive, path, &root, &exists);
+    LONG status = LoadHive(hive, path, root.get(), &exists);
     if (status != ERROR_SUCCESS) {
         return status;
     }
     bool changed = false;
-    status = change(root, changed);
+    status = change(*root, changed);
     if (status != ERROR_SUCCESS || !changed) {
         return status;
     }
-    return ReplaceFile(path, FormatHive(hive, root));
+    status = ReplaceFile(path, FormatHive(hive, *root));
+    BumpGeneration(lock);
+    if (status == ERROR_SUCCESS) {
+        // The tree just written is the hive now: the next read needs no parse.
+        Cache().Store(hive, path, CurrentVersion(lock, path), std::move(root));
+    }
+    return status;
 }
 
 const std::string& LastHiveDamage() {

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "registry_tree.h"
@@ -53,6 +54,12 @@ LONG ParseHive(Hive hive, std::string_view text, Key* root, std::string* error =
 // Reads the hive under a shared lock. A missing file is an empty hive; a damaged one
 // (also a file that is not a regular file) gives ERROR_BADDB and is left as it is.
 LONG ReadHive(Hive hive, Key* root);
+
+// The same as a shared, read-only tree that later changes never alter. The tree last read
+// or written by this process is reused while the hive has not changed since (the lock file
+// counts the writes; the hive file's identity, size and time of change catch a file
+// replaced by other means), so that reading an unchanged hive costs a stat, not a parse.
+LONG ReadHiveSnapshot(Hive hive, std::shared_ptr<const Key>* root);
 
 // Changes the hive under an exclusive lock. `change` works on the freshly read hive and
 // sets `changed` when it altered it; the hive is written back only when `change` returns

@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -243,6 +247,64 @@ TEST(HiveFile, ProcessesWritingTheSameKeyAtOnceLoseNothing) {
         RegQueryValueExA(key, last.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
         ERROR_SUCCESS);
     EXPECT_EQ(data, last);
+    RegCloseKey(key);
+}
+
+std::string QueryString(HKEY key, const char* name) {
+    char data[64] = {};
+    DWORD size = sizeof data;
+    EXPECT_EQ(RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size),
+              ERROR_SUCCESS);
+    return data;
+}
+
+TEST(HiveFile, AnUnchangedHiveIsParsedOnceAndEveryChangeIsSeen) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Cached", &key), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(key, "v", "0000"), ERROR_SUCCESS);
+    std::shared_ptr<const Key> first;
+    std::shared_ptr<const Key> second;
+    ASSERT_EQ(ReadHiveSnapshot(Hive::CurrentUser, &first), ERROR_SUCCESS);
+    ASSERT_EQ(ReadHiveSnapshot(Hive::CurrentUser, &second), ERROR_SUCCESS);
+    EXPECT_EQ(first.get(), second.get());
+    // Other processes change the value to texts of the same length in quick succession, so
+    // the hive file keeps its size and may get its old inode and time stamp back.
+    for (int round = 1; round <= 20; ++round) {
+        const std::string text(4, static_cast<char>('0' + round % 10));
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            _exit(SetString(key, "v", text) == ERROR_SUCCESS ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        EXPECT_EQ(QueryString(key, "v"), text) << "round " << round;
+    }
+    // A hive replaced by other means (a person's editor) is seen too.
+    std::shared_ptr<const Key> before;
+    ASSERT_EQ(ReadHiveSnapshot(Hive::CurrentUser, &before), ERROR_SUCCESS);
+    {
+        std::string text;
+        {
+            std::ifstream in(HiveFilePath(Hive::CurrentUser), std::ios::binary);
+            text.assign(std::istreambuf_iterator<char>(in), {});
+        }
+        const size_t at = text.find("\"v\"=\"");
+        ASSERT_NE(at, std::string::npos);
+        text.replace(at + 5, 4, "edit");
+        const std::string temporary = HiveFilePath(Hive::CurrentUser).string() + ".edited";
+        std::ofstream(temporary, std::ios::binary) << text;
+        ASSERT_EQ(std::rename(temporary.c_str(), HiveFilePath(Hive::CurrentUser).c_str()), 0);
+    }
+    EXPECT_EQ(QueryString(key, "v"), "edit");
+    std::shared_ptr<const Key> after;
+    ASSERT_EQ(ReadHiveSnapshot(Hive::CurrentUser, &after), ERROR_SUCCESS);
+    EXPECT_NE(before.get(), after.get());
+    // The snapshot taken before is a tree of its own: later changes leave it as it was.
+    const Key* cached = before->FindSubkey("Software")->FindSubkey("Cached");
+    ASSERT_NE(cached, nullptr);
+    EXPECT_EQ(cached->FindValue("v")->data, std::string("0000", 4) + '\0');
     RegCloseKey(key);
 }
 

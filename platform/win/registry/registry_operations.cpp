@@ -62,6 +62,22 @@ Key* Resolve(Key& root, const KeyPath& key, bool create_implicit, bool* changed,
     return current;
 }
 
+// The same for reading: missing implicit keys read as `empty`, nothing is created.
+const Key* ResolveForReading(const Key& root, const KeyPath& key, const Key* empty) {
+    const Key* current = &root;
+    for (size_t i = 0; i < key.path.size(); ++i) {
+        const Key* next = current->FindSubkey(key.path[i]);
+        if (next == nullptr) {
+            if (i >= key.implicit) {
+                return nullptr;
+            }
+            return key.path.size() == key.implicit ? empty : nullptr;
+        }
+        current = next;
+    }
+    return current;
+}
+
 LONG Lookup(HKEY handle, REGSAM needed, KeyPath* key) {
     const LONG status = LookupHandle(handle, key);
     if (status != ERROR_SUCCESS) {
@@ -143,14 +159,13 @@ LONG OpenKey(HKEY parent, const std::string* subkey, REGSAM access, bool create,
     opened.access = MapAccess(access);
     DWORD outcome = REG_OPENED_EXISTING_KEY;
     if (!create) {
-        Key root;
-        status = ReadHive(key.hive, &root);
+        std::shared_ptr<const Key> root;
+        status = ReadHiveSnapshot(key.hive, &root);
         if (status != ERROR_SUCCESS) {
             return status;
         }
-        Key empty;
-        bool unused = false;
-        const Key* current = Resolve(root, key, false, &unused, &empty);
+        const Key empty;
+        const Key* current = ResolveForReading(*root, key, &empty);
         if (current == nullptr) {
             return ERROR_KEY_DELETED;
         }
@@ -200,14 +215,13 @@ LONG ReadKey(HKEY handle, REGSAM needed, const std::function<LONG(const Key&)>& 
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    Key root;
-    status = ReadHive(key.hive, &root);
+    std::shared_ptr<const Key> root;
+    status = ReadHiveSnapshot(key.hive, &root);
     if (status != ERROR_SUCCESS) {
         return status;
     }
-    Key empty;
-    bool unused = false;
-    const Key* target = Resolve(root, key, false, &unused, &empty);
+    const Key empty;
+    const Key* target = ResolveForReading(*root, key, &empty);
     if (target == nullptr) {
         return ERROR_KEY_DELETED;
     }
