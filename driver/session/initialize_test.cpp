@@ -30,6 +30,11 @@ std::wstring Text(IIviDriverIdentity* identity,
     return text.ToWide();
 }
 
+// Initialize against the emulated instrument, once over each transport.
+class InitializeWithInstrument : public ::testing::TestWithParam<EmulatorTransport> {};
+INSTANTIATE_TEST_SUITE_P(, InitializeWithInstrument, ::testing::ValuesIn(kEmulatorTransports),
+                         TransportParamName());
+
 TEST(Initialize, SimulatedSessionHasTheSimulatedIdentity) {
     auto driver = NewDriver();
     ASSERT_EQ(
@@ -86,14 +91,14 @@ TEST(Initialize, BadBooleanFailsAndLeavesTheDriverUninitialized) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(Initialize, DriverTimeoutMustBeNumericAndIsSetOnTheSession) {
+TEST_P(InitializeWithInstrument, DriverTimeoutMustBeNumericAndIsSetOnTheSession) {
     auto driver = NewDriver();
     EXPECT_EQ(Initialize(driver.Get(), L"x", VARIANT_FALSE, L"Simulate=true,DriverTimeout=10s"),
               E_IVI_BAD_OPTION_VALUE);
     EXPECT_EQ(TakeThreadError().description,
               L"Tevo: IDS_E_IVI_BAD_OPTION_VALUE\r\n\nParameter not numeric for drivertimeout");
 
-    RunningEmulator emulator;
+    RunningEmulator emulator(GetParam());
     auto real = NewDriver();
     // The time-out counts even when other options follow it.
     ASSERT_EQ(Initialize(real.Get(), emulator.Resource().View().data(), VARIANT_FALSE,
@@ -106,12 +111,12 @@ TEST(Initialize, DriverTimeoutMustBeNumericAndIsSetOnTheSession) {
     EXPECT_EQ(real->Close(), S_OK);
 }
 
-TEST(Initialize, RealInstrumentIdentityIsReadOnceAndChecked) {
+TEST_P(InitializeWithInstrument, RealInstrumentIdentityIsReadOnceAndChecked) {
     tevo::emulator::EmulatorOptions options = RunningEmulator::InstantOptions();
     options.model = "KLD";
     options.serial = "777";
     options.firmware = "4.01";
-    RunningEmulator emulator(options);
+    RunningEmulator emulator(options, GetParam());
     auto driver = NewDriver();
     ASSERT_EQ(Initialize(driver.Get(), emulator.Resource().View().data(), VARIANT_TRUE, nullptr),
               S_OK);
@@ -122,8 +127,8 @@ TEST(Initialize, RealInstrumentIdentityIsReadOnceAndChecked) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(Initialize, AnotherInstrumentFailsTheIdentityCheck) {
-    RunningEmulator emulator;
+TEST_P(InitializeWithInstrument, AnotherInstrumentFailsTheIdentityCheck) {
+    RunningEmulator emulator(GetParam());
     emulator->ExpectQuery("*IDN?", "Valdacor,XK9,1,1.0");
     auto driver = NewDriver();
     EXPECT_EQ(Initialize(driver.Get(), emulator.Resource().View().data(), VARIANT_TRUE, nullptr),
@@ -144,8 +149,8 @@ TEST(Initialize, AnotherInstrumentFailsTheIdentityCheck) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(Initialize, FailedIdentityCheckLeavesNoIdentityBehind) {
-    RunningEmulator emulator;  // a KLC of Valdacor
+TEST_P(InitializeWithInstrument, FailedIdentityCheckLeavesNoIdentityBehind) {
+    RunningEmulator emulator(GetParam());  // a KLC of Valdacor
     const Bstr resource = emulator.Resource();
     auto driver = NewDriver();
     auto identity = As<IIviDriverIdentity>(driver.Get());
@@ -182,8 +187,8 @@ TEST(Initialize, FailedIdentityCheckLeavesNoIdentityBehind) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(Initialize, UnparsableIdentityFails) {
-    RunningEmulator emulator;
+TEST_P(InitializeWithInstrument, UnparsableIdentityFails) {
+    RunningEmulator emulator(GetParam());
     emulator->ExpectQuery("*IDN?", ",");
     auto driver = NewDriver();
     EXPECT_EQ(Initialize(driver.Get(), emulator.Resource().View().data(), VARIANT_TRUE, nullptr),
@@ -222,8 +227,8 @@ TEST(Initialize, TwiceFailsAndAfterCloseWorksAgainWithOptionsKept) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(Initialize, ResetOnInitializeSendsReset) {
-    RunningEmulator emulator;
+TEST_P(InitializeWithInstrument, ResetOnInitializeSendsReset) {
+    RunningEmulator emulator(GetParam());
     auto driver = NewDriver();
     ASSERT_EQ(Initialize(driver.Get(), emulator.Resource().View().data(), VARIANT_FALSE, nullptr,
                          VARIANT_TRUE),
@@ -233,8 +238,8 @@ TEST(Initialize, ResetOnInitializeSendsReset) {
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(Initialize, FailedResetClosesTheSession) {
-    RunningEmulator emulator;
+TEST_P(InitializeWithInstrument, FailedResetClosesTheSession) {
+    RunningEmulator emulator(GetParam());
     emulator->SetEventStatusBits(32);
     auto driver = NewDriver();
     EXPECT_EQ(Initialize(driver.Get(), emulator.Resource().View().data(), VARIANT_FALSE,

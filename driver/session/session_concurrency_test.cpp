@@ -140,10 +140,16 @@ TEST(ObjectLockNesting, InitializeWithResetWhileAnotherThreadOwnsTheObjectLock) 
     EXPECT_EQ(driver->Close(), S_OK);
 }
 
-TEST(ObjectLockNesting, FailedResetOfInitializeClosesWhileAnotherThreadOwnsTheObjectLock) {
+// Over each transport.
+class ObjectLockNestingWithInstrument : public ::testing::TestWithParam<EmulatorTransport> {};
+INSTANTIATE_TEST_SUITE_P(, ObjectLockNestingWithInstrument,
+                         ::testing::ValuesIn(kEmulatorTransports), TransportParamName());
+
+TEST_P(ObjectLockNestingWithInstrument,
+       FailedResetOfInitializeClosesWhileAnotherThreadOwnsTheObjectLock) {
     // The reset fails (the status check finds an error), and Initialize closes the session
     // again: both run inside Initialize's call.
-    RunningEmulator emulator;
+    RunningEmulator emulator(GetParam());
     emulator->SetEventStatusBits(32);
     auto driver = NewDriver();
     ASSERT_EQ(InitializeSimulated(driver.Get()), S_OK);

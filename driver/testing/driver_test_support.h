@@ -13,6 +13,7 @@
 #include "tevo/com/com_ptr.h"
 #include "tevo/com/holders.h"
 #include "tevo/emulator/emulator.h"
+#include "transports.h"
 
 namespace tevo::driver::testing {
 
@@ -67,13 +68,23 @@ inline constexpr const wchar_t* kNotInitializedDescription =
     L"Tevo: Driver not initialized.\r\n\nA connection to the instrument has not been "
     L"established.";
 
-// An emulator listening on an ephemeral port for the life of the object.
+using tevo::emulator::EmulatorTransport;
+using tevo::visa::testing::kEmulatorTransports;
+using tevo::visa::testing::TransportParamName;
+using tevo::visa::testing::WholeReplyStatus;
+
+// An emulator listening on an ephemeral port for the life of the object; Resource() reaches
+// it over the transport given (SOCKET, or VXI-11/HiSLIP served on an ephemeral port too).
 class RunningEmulator {
   public:
-    explicit RunningEmulator(tevo::emulator::EmulatorOptions options = InstantOptions())
-        : emulator_(std::move(options)) {
+    explicit RunningEmulator(tevo::emulator::EmulatorOptions options = InstantOptions(),
+                             EmulatorTransport transport = EmulatorTransport::kSocket)
+        : emulator_(tevo::visa::testing::Serving(std::move(options), transport)),
+          transport_(transport) {
         emulator_.Start(0);
     }
+    explicit RunningEmulator(EmulatorTransport transport)
+        : RunningEmulator(InstantOptions(), transport) {}
     static tevo::emulator::EmulatorOptions InstantOptions() {
         tevo::emulator::EmulatorOptions options;
         options.time_scale = 0;
@@ -81,7 +92,8 @@ class RunningEmulator {
     }
     tevo::emulator::Emulator& operator*() { return emulator_; }
     tevo::emulator::Emulator* operator->() { return &emulator_; }
-    Bstr Resource() const { return Bstr::FromUtf8(emulator_.ResourceName()); }
+    Bstr Resource() const { return Bstr::FromUtf8(emulator_.ResourceName(transport_)); }
+    EmulatorTransport transport() const { return transport_; }
 
     // The messages the emulator received since the last call, in order. A closing "*OPC?"
     // sent through `io` is answered only after everything sent before it has run, so nothing
@@ -102,6 +114,7 @@ class RunningEmulator {
 
   private:
     tevo::emulator::Emulator emulator_;
+    EmulatorTransport transport_;
 };
 
 }  // namespace tevo::driver::testing

@@ -5,6 +5,7 @@
 // feeds, and can mark the last byte with END (VXI-11) or send it as DataEnd (HiSLIP).
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -50,7 +51,9 @@ class InstrumentLink {
 
     int fd_ = -1;
     int wake_[2] = {-1, -1};
-    bool closed_ = false;
+    // Set by whichever of Send and NextReply finds the link closed; a gateway may run them
+    // in two threads.
+    std::atomic<bool> closed_{false};
     std::string received_;
 };
 

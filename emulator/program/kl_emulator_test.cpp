@@ -1,22 +1,28 @@
 // The kl-emulator program as a separate process: its first output line, *IDN? over TCP,
-// its log file and its limit, dropping idle clients, checked identity fields, and a clean
-// exit on SIGTERM.
+// its log file and its limit, dropping idle clients, checked identity fields, a clean exit on
+// SIGTERM, and VXI-11 served on the port it announces.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "client/scpi_client.h"
+#include "onc_rpc.h"
 #include "tevo/testing/temp_dir.h"
+#include "vxi11.h"
 
 extern char** environ;
 
@@ -227,4 +233,57 @@ TEST(KlEmulatorProgram, RefusesIdentityFieldsThatWouldBreakTheIdentityReply) {
         EXPECT_EQ(program.Wait(), 2) << bad[0];
         EXPECT_EQ(program.ReadAll(), "") << bad[0];  // nothing listens, nothing is announced
     }
+}
+
+// create_link on a VXI-11 core channel at port, as one blocking RPC call (each receive
+// bounded by 10 s); the reply's error code, or -1 when no reply decodes.
+long CreateVxi11Link(uint16_t port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    long error = -1;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        std::string device = "inst0";
+        Create_LinkParms args{};
+        args.device = device.data();
+        const std::string call = tevo::oncrpc::EncodeCall(
+            7, {DEVICE_CORE, DEVICE_CORE_VERSION, create_link},
+            tevo::oncrpc::Xdr<Create_LinkParms, xdr_Create_LinkParms>, &args);
+        ::send(fd, call.data(), call.size(), MSG_NOSIGNAL);
+        tevo::oncrpc::RecordReader reader;
+        char chunk[4096];
+        std::optional<std::string> record;
+        ssize_t got = 0;
+        while (!(record = reader.Next()) && (got = ::recv(fd, chunk, sizeof chunk, 0)) > 0)
+            reader.Append(chunk, static_cast<size_t>(got));
+        Create_LinkResp reply{};
+        if (record && tevo::oncrpc::DecodeReply(
+                          *record, tevo::oncrpc::Xdr<Create_LinkResp, xdr_Create_LinkResp>,
+                          &reply) == tevo::oncrpc::ReplyOutcome::kResults)
+            error = reply.error;
+    }
+    ::close(fd);
+    return error;
+}
+
+TEST(KlEmulatorProgram, ServesVxi11OnTheAnnouncedPort) {
+    {
+        Program help({"--help"});
+        EXPECT_EQ(help.Wait(), 0);
+        EXPECT_NE(help.ReadAll().find("--vxi11-port"), std::string::npos);
+    }
+    Program program({"--port", "0", "--vxi11-port", "0", "--time-scale", "0"});
+    ASSERT_NE(ListeningPort(program.ReadLine()), 0);
+    const std::string announced = program.ReadLine();
+    const std::string prefix = "vxi11 on ";
+    ASSERT_EQ(announced.rfind(prefix, 0), 0u) << announced;
+    const auto port = static_cast<uint16_t>(std::stoi(announced.substr(prefix.size())));
+    ASSERT_NE(port, 0);
+    EXPECT_EQ(CreateVxi11Link(port), 0);
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.Wait(), 0);
 }

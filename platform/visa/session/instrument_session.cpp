@@ -1,6 +1,11 @@
 #include "session/instrument_session.h"
 
+#include <algorithm>
+#include <atomic>
+#include <string>
 #include <utility>
+
+#include "status/status_text.h"
 
 namespace tevo::visa {
 namespace {
@@ -12,6 +17,12 @@ constexpr ViUInt16 kWriteMasks =
 
 bool IsFailure(ViStatus status) {
     return status < VI_SUCCESS;
+}
+
+// A key for a shared lock asked for without one: unique within the process.
+std::string NewSharedLockKey() {
+    static std::atomic<unsigned> next{1};
+    return "TevoSharedLock" + std::to_string(next.fetch_add(1));
 }
 
 }  // namespace
@@ -139,6 +150,68 @@ ViStatus InstrumentSession::Flush(ViUInt16 mask) {
     // Writes leave at once; there is no write buffer to flush or discard.
     gate_.Leave(false, Lease());
     return VI_SUCCESS;
+}
+
+ViStatus InstrumentSession::ReadStatusByte(ViUInt16* status_byte) {
+    const Deadline deadline = OperationDeadline();
+    const ViStatus entered = EnterGate(deadline);
+    if (entered != VI_SUCCESS) {
+        return entered;
+    }
+    ViStatus status = transport_->ReadStatusByte(status_byte, deadline);
+    if (status == VI_ERROR_NSUP_OPER) {
+        RecordFailure(status, "This resource's protocol has no status byte service.");
+    } else {
+        status = Finish(status);
+    }
+    // A reply that a thread waits for stays its own: the status byte is no part of it.
+    gate_.Leave(false, Lease());
+    return status;
+}
+
+ViStatus InstrumentSession::Lock(ViAccessMode lock_type, ViUInt32 timeout_ms,
+                                 const ViChar* requested_key, ViChar* access_key) {
+    if (lock_type != VI_EXCLUSIVE_LOCK && lock_type != VI_SHARED_LOCK) {
+        return VI_ERROR_INV_LOCK_TYPE;
+    }
+    std::string key;
+    if (lock_type == VI_SHARED_LOCK) {
+        key = requested_key != nullptr && requested_key[0] != '\0' ? std::string(requested_key)
+                                                                   : NewSharedLockKey();
+        key.resize(std::min<size_t>(key.size(), VI_FIND_BUFLEN - 1));
+    }
+    const Deadline deadline = OperationDeadline();
+    const ViStatus entered = EnterGate(deadline);
+    if (entered != VI_SUCCESS) {
+        return entered;
+    }
+    ViStatus status = transport_->Lock(timeout_ms, key, deadline);
+    if (status == VI_ERROR_NSUP_OPER) {
+        RecordFailure(status, "This resource's protocol has no locks.");
+    } else {
+        status = Finish(status);
+    }
+    gate_.Leave(false, Lease());
+    if (status == VI_SUCCESS && lock_type == VI_SHARED_LOCK && access_key != nullptr) {
+        CopyToVisaString(key, access_key);
+    }
+    return status;
+}
+
+ViStatus InstrumentSession::Unlock() {
+    const Deadline deadline = OperationDeadline();
+    const ViStatus entered = EnterGate(deadline);
+    if (entered != VI_SUCCESS) {
+        return entered;
+    }
+    ViStatus status = transport_->Unlock(deadline);
+    if (status == VI_ERROR_NSUP_OPER) {
+        RecordFailure(status, "This resource's protocol has no locks.");
+    } else {
+        status = Finish(status);
+    }
+    gate_.Leave(false, Lease());
+    return status;
 }
 
 ViStatus InstrumentSession::GetAttribute(ViAttr attribute, void* value) const {

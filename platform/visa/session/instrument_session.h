@@ -30,6 +30,11 @@ class InstrumentSession final : public VisaObject {
     ViStatus Write(const ViByte* data, ViUInt32 count, ViUInt32* sent);
     ViStatus Clear();
     ViStatus Flush(ViUInt16 mask);
+    ViStatus ReadStatusByte(ViUInt16* status_byte);
+    // viLock/viUnlock; access_key (may be null) receives the shared lock's key.
+    ViStatus Lock(ViAccessMode lock_type, ViUInt32 timeout_ms, const ViChar* requested_key,
+                  ViChar* access_key);
+    ViStatus Unlock();
     ViStatus GetAttribute(ViAttr attribute, void* value) const;
     ViStatus SetAttribute(ViAttr attribute, ViAttrState value);
 

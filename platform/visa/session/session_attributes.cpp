@@ -49,7 +49,17 @@ ViStatus PutString(void* destination, const std::string& value) {
 }  // namespace
 
 SessionAttributes::SessionAttributes(std::string resource_string, ResourceName name)
-    : resource_string_(std::move(resource_string)), name_(std::move(name)) {}
+    : resource_string_(std::move(resource_string)), name_(std::move(name)) {
+    // SOCKET sessions end replies on the line feed and may not end them on a pause; INSTR
+    // sessions (VXI-11, HiSLIP) carry END and keep the standard defaults.
+    const bool is_socket = name_.protocol == TcpipProtocol::Socket;
+    io_.termchar_enabled = is_socket;
+    suppress_end_ = is_socket;
+}
+
+bool SessionAttributes::IsInstr() const {
+    return name_.protocol == TcpipProtocol::Vxi11 || name_.protocol == TcpipProtocol::Hislip;
+}
 
 IoSettings SessionAttributes::Io() const {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -101,6 +111,11 @@ ViStatus SessionAttributes::Get(ViAttr attribute, void* value) const {
             return PutBoolean(value, io_.tcp_keepalive);
         case VI_ATTR_TCPIP_IS_HISLIP:
             return PutBoolean(value, name_.protocol == TcpipProtocol::Hislip);
+        case VI_ATTR_TCPIP_DEVICE_NAME:
+            if (!IsInstr()) {
+                return VI_ERROR_NSUP_ATTR;
+            }
+            return PutString(value, name_.lan_device.empty() ? "inst0" : name_.lan_device);
         default:
             return VI_ERROR_NSUP_ATTR;
     }
@@ -118,6 +133,8 @@ ViStatus SessionAttributes::Set(ViAttr attribute, ViAttrState value) {
         case VI_ATTR_TCPIP_PORT:
         case VI_ATTR_TCPIP_IS_HISLIP:
             return VI_ERROR_ATTR_READONLY;
+        case VI_ATTR_TCPIP_DEVICE_NAME:
+            return IsInstr() ? VI_ERROR_ATTR_READONLY : VI_ERROR_NSUP_ATTR;
         case VI_ATTR_TMO_VALUE: {
             const std::optional<ViUInt32> timeout = As32Bits(value);
             if (!timeout) {
@@ -165,7 +182,7 @@ ViStatus SessionAttributes::Set(ViAttr attribute, ViAttrState value) {
     if (!flag) {
         return VI_ERROR_NSUP_ATTR_STATE;
     }
-    if (attribute == VI_ATTR_SUPPRESS_END_EN && !*flag) {
+    if (attribute == VI_ATTR_SUPPRESS_END_EN && !*flag && !IsInstr()) {
         return VI_ERROR_NSUP_ATTR_STATE;  // a raw socket has no END; reads never end on a pause
     }
     *target = *flag;

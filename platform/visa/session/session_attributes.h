@@ -26,6 +26,9 @@ class SessionAttributes {
     void SetPeerAddress(const std::string& address);
 
   private:
+    // A VXI-11 or HiSLIP session, as opposed to a raw SOCKET one.
+    bool IsInstr() const;
+
     const std::string resource_string_;
     const ResourceName name_;
 

@@ -218,6 +218,31 @@ extern "C" ViStatus viFlush(ViSession vi, ViUInt16 mask) {
     return session ? session->Flush(mask) : status;
 }
 
+extern "C" ViStatus viReadSTB(ViSession vi, ViPUInt16 status) {
+    ViStatus result = VI_SUCCESS;
+    std::shared_ptr<InstrumentSession> session = FindSession(vi, &result);
+    if (!session) {
+        return result;
+    }
+    if (status == nullptr) {
+        return VI_ERROR_INV_PARAMETER;
+    }
+    return session->ReadStatusByte(status);
+}
+
+extern "C" ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout,
+                           ViConstKeyId requestedKey, ViKeyId accessKey) {
+    ViStatus status = VI_SUCCESS;
+    std::shared_ptr<InstrumentSession> session = FindSession(vi, &status);
+    return session ? session->Lock(lockType, timeout, requestedKey, accessKey) : status;
+}
+
+extern "C" ViStatus viUnlock(ViSession vi) {
+    ViStatus status = VI_SUCCESS;
+    std::shared_ptr<InstrumentSession> session = FindSession(vi, &status);
+    return session ? session->Unlock() : status;
+}
+
 extern "C" ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue) {
     std::shared_ptr<VisaObject> object = SessionTable::Instance().Find(vi);
     if (!object) {

@@ -46,6 +46,8 @@ constexpr StatusEntry kStatusTable[] = {
      "The specified state of the attribute is not valid, or is not supported as defined by the "
      "session, event, or find list."},
     {VI_ERROR_ATTR_READONLY, "VI_ERROR_ATTR_READONLY", "The specified attribute is Read Only."},
+    {VI_ERROR_INV_LOCK_TYPE, "VI_ERROR_INV_LOCK_TYPE",
+     "The specified type of lock is not supported by this resource."},
     {VI_ERROR_ABORT, "VI_ERROR_ABORT", "User abort occurred during transfer."},
     {VI_ERROR_INV_SETUP, "VI_ERROR_INV_SETUP",
      "Unable to start operation because setup is invalid (due to attributes being set to an "

@@ -34,6 +34,7 @@ const Code kCodes[] = {
     {VI_ERROR_NSUP_ATTR, 0xBFFF001Du, "VI_ERROR_NSUP_ATTR"},
     {VI_ERROR_NSUP_ATTR_STATE, 0xBFFF001Eu, "VI_ERROR_NSUP_ATTR_STATE"},
     {VI_ERROR_ATTR_READONLY, 0xBFFF001Fu, "VI_ERROR_ATTR_READONLY"},
+    {VI_ERROR_INV_LOCK_TYPE, 0xBFFF0020u, "VI_ERROR_INV_LOCK_TYPE"},
     {VI_ERROR_ABORT, 0xBFFF0030u, "VI_ERROR_ABORT"},
     {VI_ERROR_INV_SETUP, 0xBFFF003Au, "VI_ERROR_INV_SETUP"},
     {VI_ERROR_ALLOC, 0xBFFF003Cu, "VI_ERROR_ALLOC"},
@@ -91,12 +92,12 @@ TEST(StatusDesc, SessionAddsTheDetailOfItsLastFailureAndStaysInTheBuffer) {
     ViSession rm = VI_NULL;
     ASSERT_EQ(viOpenDefaultRM(&rm), VI_SUCCESS);
     ViSession vi = VI_NULL;
-    EXPECT_EQ(viOpen(rm, "TCPIP0::192.0.2.10::hislip0::INSTR", VI_NO_LOCK, 0, &vi),
-              VI_ERROR_RSRC_NFOUND);
+    EXPECT_EQ(viOpen(rm, "GPIB0::5::INSTR", VI_NO_LOCK, 0, &vi), VI_ERROR_RSRC_NFOUND);
     ViChar text[VI_FIND_BUFLEN];
     ASSERT_EQ(viStatusDesc(rm, VI_ERROR_RSRC_NFOUND, text), VI_SUCCESS);
-    EXPECT_EQ(std::string(text), std::string(StandardStatusText(VI_ERROR_RSRC_NFOUND)) +
-                                     " HiSLIP resources are not supported yet.");
+    EXPECT_EQ(std::string(text),
+              std::string(StandardStatusText(VI_ERROR_RSRC_NFOUND)) +
+                  " GPIB resources are not supported: this library reaches TCP/IP only.");
     // Another status gets its plain text.
     ASSERT_EQ(viStatusDesc(rm, VI_ERROR_TMO, text), VI_SUCCESS);
     EXPECT_STREQ(text, StandardStatusText(VI_ERROR_TMO));

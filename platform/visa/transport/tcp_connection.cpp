@@ -117,6 +117,17 @@ void TcpConnection::Abort() {
     }
 }
 
+void TcpConnection::ResumeAfterAbort() {
+    if (wake_read_ >= 0) {
+        pollfd pending = {wake_read_, POLLIN, 0};
+        char bytes[16];
+        while (poll(&pending, 1, 0) > 0 && (pending.revents & POLLIN) != 0 &&
+               read(wake_read_, bytes, sizeof bytes) > 0) {
+        }
+    }
+    aborted_.store(false);
+}
+
 TcpConnection::Wait TcpConnection::WaitFor(int fd, short events, const Deadline& deadline) {
     pollfd fds[2] = {{fd, events, 0}, {wake_read_, POLLIN, 0}};
     const nfds_t count = wake_read_ >= 0 ? 2 : 1;

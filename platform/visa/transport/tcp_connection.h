@@ -45,6 +45,9 @@ class TcpConnection {
     // Thread-safe: wakes a wait in another thread; every later wait reports Aborted.
     void Abort();
     bool Aborted() const { return aborted_.load(); }
+    // Undoes Abort, for a last goodbye message when closing; only once no wait runs any
+    // more in another thread.
+    void ResumeAfterAbort();
 
     enum class Wait { Ready, TimedOut, Aborted };
     Wait WaitReadable(const Deadline& deadline) { return WaitFor(fd_, POLLIN, deadline); }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "resource/resource_name.h"
 #include "tevo/visa.h"
@@ -55,6 +56,30 @@ class Transport {
     virtual void Abort() = 0;
     // Ends the connection.
     virtual void Close() = 0;
+    // The device's IEEE 488.2 status byte, read by the protocol's own service without a
+    // message in the data stream (viReadSTB). A transport without one returns
+    // VI_ERROR_NSUP_OPER.
+    virtual ViStatus ReadStatusByte(ViUInt16* status_byte, const Deadline& deadline) {
+        (void)status_byte;
+        (void)deadline;
+        return VI_ERROR_NSUP_OPER;
+    }
+    // A lock on the device among its clients (viLock), where the protocol has one: an
+    // exclusive lock for an empty key, a shared lock with the key otherwise, waited for up
+    // to timeout_ms. VI_ERROR_TMO when not granted in time; VI_ERROR_NSUP_OPER without
+    // locks.
+    virtual ViStatus Lock(ViUInt32 timeout_ms, std::string_view shared_key,
+                          const Deadline& deadline) {
+        (void)timeout_ms;
+        (void)shared_key;
+        (void)deadline;
+        return VI_ERROR_NSUP_OPER;
+    }
+    // Releases the lock (viUnlock). VI_ERROR_SESN_NLOCKED when none is held.
+    virtual ViStatus Unlock(const Deadline& deadline) {
+        (void)deadline;
+        return VI_ERROR_NSUP_OPER;
+    }
 
     // Numeric address of the connected peer ("127.0.0.1", "::1"); empty when not connected.
     virtual std::string PeerAddress() const = 0;

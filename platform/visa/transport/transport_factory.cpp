@@ -1,8 +1,10 @@
 #include <memory>
 #include <string>
 
+#include "hislip/hislip_transport.h"
 #include "transport/socket_transport.h"
 #include "transport/transport.h"
+#include "vxi11/vxi11_transport.h"
 
 namespace tevo::visa {
 
@@ -13,11 +15,11 @@ std::unique_ptr<Transport> CreateTransport(const ResourceName& name, std::string
                 case TcpipProtocol::Socket:
                     return std::make_unique<SocketTransport>(name.host, name.port);
                 case TcpipProtocol::Vxi11:
-                    *why_not = "TCPIP INSTR resources (VXI-11) are not supported yet.";
-                    return nullptr;
+                    // Port 0 (no ",port" in the string): the portmapper gives the port.
+                    return std::make_unique<Vxi11Transport>(
+                        name.host, name.port_given ? name.port : ViUInt16{0}, name.lan_device);
                 case TcpipProtocol::Hislip:
-                    *why_not = "HiSLIP resources are not supported yet.";
-                    return nullptr;
+                    return std::make_unique<HislipTransport>(name.host, name.port, name.lan_device);
                 case TcpipProtocol::None:
                     break;
             }

@@ -1,9 +1,14 @@
 /* The VISA library: standard VISA types, status codes, attributes and operations, for C
  * and C++ clients.
  *
- * Resources reached over TCP/IP: TCPIP[board]::host::port::SOCKET (raw SCPI). Other
- * resource strings (GPIB, ASRL, USB, TCPIP INSTR by VXI-11 or HiSLIP) are parsed by
- * viParseRsrc; viOpen reports VI_ERROR_RSRC_NFOUND for them.
+ * Resources reached over TCP/IP: TCPIP[board]::host::port::SOCKET (raw SCPI) and TCPIP
+ * INSTR resources by VXI-11 (TCPIP[board]::host[,port][::inst0][::INSTR]: without ",port"
+ * the portmapper on port 111 gives the core channel's port; with it the core channel is
+ * reached on that port directly) or HiSLIP (TCPIP[board]::host::hislipN[,port]::INSTR).
+ * INSTR sessions keep the standard defaults (VI_ATTR_TERMCHAR_EN and
+ * VI_ATTR_SUPPRESS_END_EN VI_FALSE; writes are sent as given, with END on the last byte).
+ * Other resource strings (GPIB, ASRL, USB) are parsed by viParseRsrc; viOpen reports
+ * VI_ERROR_RSRC_NFOUND for them.
  *
  * Behaviour of SOCKET sessions that differs from some other VISA libraries:
  * - VI_ATTR_TERMCHAR_EN is VI_TRUE by default and every viWrite (while VI_ATTR_SEND_END_EN
@@ -90,6 +95,8 @@ typedef ViChar* ViPString;
 typedef const ViChar* ViConstString;
 typedef ViString ViRsrc;
 typedef ViConstString ViConstRsrc;
+typedef ViString ViKeyId;
+typedef ViConstString ViConstKeyId;
 
 /* ---- Values --------------------------------------------------------------------------- */
 
@@ -154,6 +161,7 @@ typedef ViConstString ViConstRsrc;
 #define VI_ERROR_NSUP_ATTR ((ViStatus)(int32_t)0xBFFF001Du)
 #define VI_ERROR_NSUP_ATTR_STATE ((ViStatus)(int32_t)0xBFFF001Eu)
 #define VI_ERROR_ATTR_READONLY ((ViStatus)(int32_t)0xBFFF001Fu)
+#define VI_ERROR_INV_LOCK_TYPE ((ViStatus)(int32_t)0xBFFF0020u)
 #define VI_ERROR_ABORT ((ViStatus)(int32_t)0xBFFF0030u)
 #define VI_ERROR_INV_SETUP ((ViStatus)(int32_t)0xBFFF003Au)
 #define VI_ERROR_ALLOC ((ViStatus)(int32_t)0xBFFF003Cu)
@@ -213,6 +221,21 @@ ViStatus viClear(ViSession vi);
 
 /* Discards buffered input (read masks); write masks have nothing to flush. */
 ViStatus viFlush(ViSession vi, ViUInt16 mask);
+
+/* Reads the device's IEEE 488.2 status byte through the protocol's own service (VXI-11
+ * device_readstb, HiSLIP AsyncStatusQuery). VI_ERROR_NSUP_OPER on SOCKET resources, which
+ * have none. */
+ViStatus viReadSTB(ViSession vi, ViPUInt16 status);
+
+/* Locks the device among its clients where the protocol has locks (HiSLIP), waiting up to
+ * timeout ms: VI_EXCLUSIVE_LOCK, or VI_SHARED_LOCK with requestedKey (VI_NULL: a new key)
+ * that is copied to accessKey (VI_FIND_BUFLEN ViChar, may be VI_NULL). Locks are not
+ * counted: one viUnlock releases. VI_ERROR_TMO when not granted in time;
+ * VI_ERROR_NSUP_OPER on resources without locks (SOCKET). */
+ViStatus viLock(ViSession vi, ViAccessMode lockType, ViUInt32 timeout, ViConstKeyId requestedKey,
+                ViKeyId accessKey);
+/* Releases the lock; VI_ERROR_SESN_NLOCKED when the session holds none. */
+ViStatus viUnlock(ViSession vi);
 
 ViStatus viGetAttribute(ViObject vi, ViAttr attrName, void* attrValue);
 ViStatus viSetAttribute(ViObject vi, ViAttr attrName, ViAttrState attrValue);
