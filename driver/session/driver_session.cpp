@@ -7,6 +7,7 @@
 #include "session/identification.h"
 #include "session/option_string.h"
 #include "session/text_conversion.h"
+#include "session/trace_state.h"
 
 namespace tevo::driver {
 
@@ -50,6 +51,7 @@ constexpr OptionFlag kOptionFlags[] = {
 DriverSession::DriverSession() : io_(*this) {}
 
 DriverSession::~DriverSession() {
+    NoteTraceSwitchChange(trace_enabled_.load(), false);
     io_.Close();
     ReleaseConfigurationReferences();
 }
@@ -689,7 +691,8 @@ HRESULT DriverSession::TraceSwitchGetEnabled(VARIANT_BOOL* pbEnabled) {
 }
 
 HRESULT DriverSession::TraceSwitchPutEnabled(VARIANT_BOOL value) {
-    trace_enabled_.store(value != 0);
+    const bool on = value != 0;
+    NoteTraceSwitchChange(trace_enabled_.exchange(on), on);
     return S_OK;
 }
 

@@ -1,7 +1,9 @@
 #include "session/text_conversion.h"
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
+#include <type_traits>
 #include <vector>
 
 #include "tevo/com/bstr.h"
@@ -24,6 +26,15 @@ struct CLocaleHolder {
     }
     _locale_t locale;
 };
+
+// SCPI traffic is ASCII. ASCII text is the same in UTF-8 (the ANSI code page), one byte per
+// code unit, so it is copied directly: the code page converter measures, converts into a
+// temporary and copies, on every command and reply.
+template <class Char>
+bool IsAscii(std::basic_string_view<Char> text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](Char c) { return static_cast<std::make_unsigned_t<Char>>(c) < 0x80; });
+}
 
 }  // namespace
 
@@ -83,6 +94,9 @@ std::wstring AnsiToWide(std::string_view text) {
     if (text.empty() || text.size() > INT_MAX) {
         return {};
     }
+    if (IsAscii(text)) {
+        return std::wstring(text.begin(), text.end());
+    }
     const int size = static_cast<int>(text.size());
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
     if (length <= 0) {
@@ -96,6 +110,12 @@ std::wstring AnsiToWide(std::string_view text) {
 std::string WideToAnsi(std::wstring_view text) {
     if (text.empty() || text.size() > INT_MAX) {
         return {};
+    }
+    if (IsAscii(text)) {
+        std::string narrow(text.size(), '\0');
+        std::transform(text.begin(), text.end(), narrow.begin(),
+                       [](wchar_t c) { return static_cast<char>(c); });
+        return narrow;
     }
     const int size = static_cast<int>(text.size());
     const int length =

@@ -19,6 +19,10 @@ constexpr size_t kLineBufferSize = 2048;
 // and never destroyed itself.
 std::atomic<bool> g_state_destroyed{false};
 
+// Driver objects whose trace switch is on. While it is 0 no call can be traced, whatever
+// state is installed. Constant-initialized, so it outlives every object.
+std::atomic<long> g_switches_on{0};
+
 struct ProcessTraceState {
     ProcessTraceState() = default;
     ProcessTraceState(const ProcessTraceState&) = delete;
@@ -55,8 +59,17 @@ std::string_view FitToBuffer(const std::string& line) {
 }  // namespace
 
 bool TracingMayBeOn() {
+    if (g_switches_on.load(std::memory_order_acquire) <= 0) {
+        return false;
+    }
     const ProcessTraceState* process = Process();
     return process != nullptr && process->may_be_on.load(std::memory_order_acquire);
+}
+
+void NoteTraceSwitchChange(bool was_on, bool is_on) {
+    if (was_on != is_on) {
+        g_switches_on.fetch_add(is_on ? 1 : -1, std::memory_order_acq_rel);
+    }
 }
 
 TraceSnapshot EnabledTraceState() {

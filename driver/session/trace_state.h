@@ -31,9 +31,13 @@ struct TraceState {
 
 using TraceSnapshot = std::shared_ptr<const TraceState>;
 
-// Whether a state with tracing active is installed: the one check of every call while
-// tracing is off.
+// Whether a state with tracing active is installed and some driver object's trace switch is
+// on: the one check of every call while tracing is off (no lock, no call to a switch).
 bool TracingMayBeOn();
+
+// Counts the driver objects whose trace switch is on; each object reports every change of
+// its switch (and a switch still on when it goes away, as on to off).
+void NoteTraceSwitchChange(bool was_on, bool is_on);
 
 // The installed state, when it is active and its switch is on; null otherwise.
 TraceSnapshot EnabledTraceState();
