@@ -31,7 +31,7 @@ HRESULT WriteUnlessSimulating(OperationContext& context, const wchar_t* command)
 }
 
 HRESULT ReadTraceInto(OperationContext& context, LONG trace_number, SAFEARRAY** Amplitude) {
-    std::vector<BYTE> data;
+    TraceBytes data;
     const HRESULT read = ReadTraceBlock(context, trace_number, &data);
     if (FAILED(read)) {
         return read;

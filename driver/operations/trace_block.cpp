@@ -88,7 +88,7 @@ bool HoldsDoubles(SAFEARRAY* array) {
 
 }  // namespace
 
-HRESULT ReadTraceBlock(OperationContext& context, LONG trace_number, std::vector<BYTE>* data) {
+HRESULT ReadTraceBlock(OperationContext& context, LONG trace_number, TraceBytes* data) {
     data->clear();
     InstrumentIo& io = context.AttributeIo();
     HRESULT status = WriteCommand(io, L"TRAC? TRACE%d", static_cast<int>(trace_number));
@@ -137,7 +137,7 @@ HRESULT CheckCallerArray(const OperationContext& context, const char* method, SA
     return ReportInvalidValue(context, "SAFEARRAY", method, "Amplitude");
 }
 
-HRESULT StoreTraceValues(const std::vector<BYTE>& data, SAFEARRAY** array) {
+HRESULT StoreTraceValues(const TraceBytes& data, SAFEARRAY** array) {
     const size_t count = data.size() / kValueBytes;
     if (*array == nullptr) {
         *array = SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(count));
