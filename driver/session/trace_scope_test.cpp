@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "session/call_frame.h"
+#include "session/trace_state.h"
 #include "testing/driver_test_support.h"
 #include "tevo/testing/temp_dir.h"
 
@@ -87,6 +88,37 @@ class CallTracing : public ::testing::Test {
     std::string log_ = (dir_ / "calls.log").string();
     std::string old_variable_;
 };
+
+// Every interface method asks TracingMayBeOn first; while it is false the call takes no lock
+// and asks no switch. It must be true whenever an object's trace switch is on.
+TEST_F(CallTracing, TracingMayBeOnFollowsTheTraceSwitchesNotJustTheInstalledService) {
+    RegisterDriverTypeLibrary();
+    ComPtr<ITevo> driver = NewDriver();  // installs its tracing state, switch off
+    ComPtr<ITraceSwitch> trace_switch = As<ITraceSwitch>(driver.Get());
+    EXPECT_FALSE(TracingMayBeOn());
+    ASSERT_EQ(trace_switch->put_Enabled(VARIANT_TRUE), S_OK);
+    EXPECT_TRUE(TracingMayBeOn());
+    ASSERT_EQ(trace_switch->put_Enabled(VARIANT_TRUE), S_OK);  // on twice, off once: off
+    ASSERT_EQ(trace_switch->put_Enabled(VARIANT_FALSE), S_OK);
+    EXPECT_FALSE(TracingMayBeOn());
+    ASSERT_EQ(trace_switch->put_Enabled(VARIANT_FALSE), S_OK);  // never counts below zero
+    ASSERT_EQ(trace_switch->put_Enabled(VARIANT_TRUE), S_OK);
+    EXPECT_TRUE(TracingMayBeOn());
+    ASSERT_EQ(trace_switch->put_Enabled(VARIANT_FALSE), S_OK);
+}
+
+TEST_F(CallTracing, TracingMayBeOnForgetsASwitchLeftOnWithItsObject) {
+    RegisterDriverTypeLibrary();
+    {
+        ComPtr<ITevo> traced = TracedDriver();
+        ASSERT_TRUE(TracingMayBeOn());
+    }
+    ComPtr<ITevo> driver = NewDriver();
+    EXPECT_FALSE(TracingMayBeOn());
+    ASSERT_EQ(As<ITraceSwitch>(driver.Get())->put_Enabled(VARIANT_TRUE), S_OK);
+    EXPECT_TRUE(TracingMayBeOn());
+    ASSERT_EQ(As<ITraceSwitch>(driver.Get())->put_Enabled(VARIANT_FALSE), S_OK);
+}
 
 TEST_F(CallTracing, PutCacheShowsItsValueThenTheNestedInitializedQuery) {
     RegisterDriverTypeLibrary();
