@@ -51,7 +51,7 @@ std::optional<bool> Boolean(const std::string& text) {
 
 std::string EnumChoices(const ValueType& type) {
     std::string choices;
-    for (const EnumMember& member : type.enum_members) {
+    for (const EnumMember& member : EnumMembersOf(type)) {
         choices +=
             (choices.empty() ? "" : ", ") + member.name + " (" + std::to_string(member.value) + ")";
     }
@@ -144,14 +144,14 @@ OwnedVariant VariantFromText(const std::string& text, const ValueType& type,
     if (type.array) {
         throw UsageError(parameter + ": array arguments cannot be given on the command line");
     }
-    if (!type.enum_members.empty()) {
+    if (!EnumMembersOf(type).empty()) {
         std::optional<LONG> number = EnumValueOf(type, text);
         if (!number) {
             number = Integer(text);
         }
         if (!number) {
-            throw UsageError(parameter + ": '" + text + "' is not a member of " + type.enum_name +
-                             ": " + EnumChoices(type));
+            throw UsageError(parameter + ": '" + text + "' is not a member of " +
+                             type.enumeration->name + ": " + EnumChoices(type));
         }
         value->vt = VT_I4;
         value->lVal = *number;

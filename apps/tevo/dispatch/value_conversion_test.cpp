@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "session/errors.h"
 #include "tevo/com/holders.h"
 #include "tevo/com/safearray.h"
@@ -19,10 +21,12 @@ ValueType Scalar(VARTYPE vt) {
 
 ValueType DetectorEnum() {
     ValueType type = Scalar(VT_I4);
-    type.enum_name = "TevoDetectorTypeEnum";
-    type.enum_members = {{"TevoDetectorTypeAutoPeak", 1},
-                         {"TevoDetectorTypeAverage", 2},
-                         {"TevoDetectorTypeMaxPeak", 3}};
+    auto enumeration = std::make_shared<tevo::com::EnumDescription>();
+    enumeration->name = "TevoDetectorTypeEnum";
+    enumeration->members = {{"TevoDetectorTypeAutoPeak", 1},
+                            {"TevoDetectorTypeAverage", 2},
+                            {"TevoDetectorTypeMaxPeak", 3}};
+    type.enumeration = std::move(enumeration);
     return type;
 }
 

@@ -1,4 +1,4 @@
-#include "type_description.h"
+#include "tevo/com/type_description.h"
 
 #include <algorithm>
 #include <map>
@@ -6,12 +6,14 @@
 #include <set>
 #include <utility>
 
-namespace tevo::python {
+#include "tevo/com/com_ptr.h"
+#include "tevo/com/guid.h"
+#include "tevo/com/holders.h"
+#include "tevo/win/text.h"
+
+namespace tevo::com {
 
 namespace {
-
-using tevo::com::Bstr;
-using tevo::com::ComPtr;
 
 // The IIDs of IUnknown and IDispatch: base interfaces whose members are not listed.
 bool IsPlumbing(const GUID& iid) {
@@ -54,7 +56,7 @@ std::shared_ptr<const EnumDescription> DescribeEnum(ITypeInfo* type, WORD count)
         if (FAILED(type->GetVarDesc(i, &var))) {
             continue;
         }
-        tevo::com::VariantHolder number;
+        VariantHolder number;
         if (var->varkind == VAR_CONST && var->lpvarValue != nullptr &&
             SUCCEEDED(VariantChangeType(number.Get(), var->lpvarValue, 0, VT_I4))) {
             description->members.push_back({Documentation(type, var->memid).first, number->lVal});
@@ -224,6 +226,25 @@ std::shared_ptr<const InterfaceDescription> DescribeInterface(ITypeInfo* type) {
     return interface_cache.emplace(iid, std::move(description)).first->second;
 }
 
+ValueType Member::ResultType() const {
+    for (const Parameter& parameter : parameters) {
+        if (parameter.retval) {
+            return parameter.type;
+        }
+    }
+    return {};
+}
+
+std::vector<const Parameter*> Member::InputParameters() const {
+    std::vector<const Parameter*> inputs;
+    for (const Parameter& parameter : parameters) {
+        if (!parameter.retval && !parameter.out) {
+            inputs.push_back(&parameter);
+        }
+    }
+    return inputs;
+}
+
 const Member* FindMember(const InterfaceDescription& description, DISPID id, INVOKEKIND kind) {
     const auto found =
         std::find_if(description.members.begin(), description.members.end(),
@@ -269,4 +290,4 @@ std::vector<std::shared_ptr<const EnumDescription>> LibraryEnumerations(ITypeInf
     return enumerations;
 }
 
-}  // namespace tevo::python
+}  // namespace tevo::com
