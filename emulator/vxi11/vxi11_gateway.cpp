@@ -33,38 +33,14 @@
 #include "gateway/protocol_gateway.h"
 #include "onc_rpc.h"
 #include "server/socket_io.h"
-#include "vxi11.h"
+#include "vxi11_protocol.h"
 
 namespace tevo::emulator {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kCreateLink = create_link;
-constexpr uint32_t kDeviceWrite = device_write;
-constexpr uint32_t kDeviceRead = device_read;
-constexpr uint32_t kDeviceReadStb = device_readstb;
-constexpr uint32_t kDeviceTrigger = device_trigger;
-constexpr uint32_t kDeviceClear = device_clear;
-constexpr uint32_t kDeviceLock = device_lock;
-constexpr uint32_t kDeviceUnlock = device_unlock;
-constexpr uint32_t kDestroyLink = destroy_link;
-constexpr uint32_t kDeviceAbort = device_abort;
-
-constexpr long kFlagEnd = 8;
-constexpr long kFlagTermCharSet = 0x80;
-constexpr long kReasonRequestCount = 1;
-constexpr long kReasonTermChar = 2;
-constexpr long kReasonEnd = 4;
-
-constexpr long kNoError = 0;
-constexpr long kDeviceNotAccessible = 3;
-constexpr long kInvalidLink = 4;
-constexpr long kNotSupported = 8;
-constexpr long kOutOfResources = 9;
-constexpr long kIoTimeout = 15;
-constexpr long kIoError = 17;
-constexpr long kAborted = 23;
+using namespace tevo::vxi11;  // the protocol's numbers
 
 // The largest device_write a link takes, and the most a device_read hands out at once: small,
 // so that clients must split and join (as real instruments make them).

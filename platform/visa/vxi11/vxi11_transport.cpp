@@ -8,29 +8,12 @@
 #include <chrono>
 #include <utility>
 
-#include "vxi11.h"
+#include "vxi11_protocol.h"
 
 namespace tevo::visa {
 namespace {
 
-// Procedure numbers of the generated protocol definition, under names that do not clash
-// with the macros rpcgen makes of the procedure names.
-constexpr uint32_t kCreateLink = create_link;
-constexpr uint32_t kDeviceWrite = device_write;
-constexpr uint32_t kDeviceRead = device_read;
-constexpr uint32_t kDeviceReadStb = device_readstb;
-constexpr uint32_t kDeviceClear = device_clear;
-constexpr uint32_t kDestroyLink = destroy_link;
-constexpr uint32_t kDeviceAbort = device_abort;
-
-// Operation flags, and the read reasons that end a message (REQCNT, 1, needs no check of
-// its own: the caller's count is known here).
-constexpr long kFlagEnd = 8;
-constexpr long kFlagTermCharSet = 0x80;
-constexpr long kReasonTermChar = 2;
-constexpr long kReasonEnd = 4;
-
-constexpr long kErrorIoTimeout = 15;
+using namespace tevo::vxi11;  // the protocol's numbers
 
 // How long past the operation's deadline a reply is awaited: the device answers a call whose
 // io_timeout has run out with its time-out error, and that answer needs a moment to come.
@@ -105,25 +88,25 @@ ViStatus LookUpCorePort(const std::string& host, ViUInt16 portmapper_port, const
 
 ViStatus Vxi11ErrorStatus(long error) {
     switch (error) {
-        case 0:
+        case kNoError:
             return VI_SUCCESS;
-        case 3:
+        case kDeviceNotAccessible:
             return VI_ERROR_RSRC_NFOUND;
-        case 4:
+        case kInvalidLink:
             return VI_ERROR_INV_OBJECT;
-        case 5:
+        case kParameterError:
             return VI_ERROR_INV_PARAMETER;
-        case 8:
+        case kNotSupported:
             return VI_ERROR_NSUP_OPER;
-        case 9:
+        case kOutOfResources:
             return VI_ERROR_ALLOC;
-        case 11:
+        case kDeviceLocked:
             return VI_ERROR_RSRC_LOCKED;
-        case 12:
+        case kNoLockHeld:
             return VI_ERROR_SESN_NLOCKED;
-        case kErrorIoTimeout:
+        case kIoTimeout:
             return VI_ERROR_TMO;
-        case 23:
+        case kAborted:
             return VI_ERROR_ABORT;
         default:
             return VI_ERROR_IO;
@@ -308,7 +291,7 @@ IoResult Vxi11Transport::Read(ViByte* buffer, size_t count, const IoSettings& se
         if (error != 0) {
             // The reply the device still owes must not answer the next query.
             clear_before_write_ = true;
-            detail_ = error == kErrorIoTimeout
+            detail_ = error == kIoTimeout
                           ? "The device had no reply before the time-out."
                           : "device_read failed (VXI-11 error " + std::to_string(error) + ").";
             return {Vxi11ErrorStatus(error), received};
