@@ -52,26 +52,27 @@ def end_with_this_process():
     ctypes.CDLL(None).prctl(pr_set_pdeathsig, int(signal.SIGTERM))
 
 
-def start_emulator(program):
-    """Starts kl-emulator on a free port; returns the process and its port."""
+def start_emulator(program, options=(), announcement="listening on "):
+    """Starts kl-emulator on free ports, with further options; returns the process and the
+    port it announces on the line that begins with `announcement`."""
     process = subprocess.Popen(
-        [program, "--port", "0", "--time-scale", "0"],
+        [program, "--port", "0", *options, "--time-scale", "0"],
         stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, preexec_fn=end_with_this_process)
-    line = b""
+    output = b""
     deadline = time.monotonic() + STARTUP_LIMIT_S
-    while not line.endswith(b"\n"):
+    while True:
+        for line in output.decode("ascii", "replace").splitlines(keepends=True):
+            if line.startswith(announcement) and line.endswith("\n"):
+                return process, int(line[len(announcement):])
         left = deadline - time.monotonic()
         if left <= 0 or not select.select([process.stdout], [], [], left)[0]:
             break
         byte = os.read(process.stdout.fileno(), 1)
         if not byte:
             break
-        line += byte
-    text = line.decode("ascii", "replace").strip()
-    if not text.startswith("listening on "):
-        stop_emulator(process)
-        raise Mismatch("kl-emulator did not announce its port; its first line was %r" % text)
-    return process, int(text[len("listening on "):])
+        output += byte
+    stop_emulator(process)
+    raise Mismatch("kl-emulator did not announce %r; it printed %r" % (announcement, output))
 
 
 def stop_emulator(process):
@@ -137,19 +138,21 @@ def exercise(pyvisa, port):
     return identity
 
 
-def main(arguments):
+def run_test(arguments, exercise, options=(), announcement="listening on "):
+    """The whole test: starts the emulator, runs exercise(pyvisa, port), which returns the
+    text to print on success, and stops the emulator whatever happens. The exit code."""
     if len(arguments) != 2:
         sys.stderr.write("usage: %s PATH_TO_KL_EMULATOR\n" % arguments[0])
         return 2
     pyvisa = import_pyvisa()
     try:
-        process, port = start_emulator(arguments[1])
+        process, port = start_emulator(arguments[1], options, announcement)
     except (OSError, Mismatch) as error:
         sys.stderr.write("FAIL: %s\n" % error)
         return 1
     failure = None
     try:
-        identity = exercise(pyvisa, port)
+        passed = exercise(pyvisa, port)
     except Exception as error:  # noqa: BLE001 - any failure of the client fails the test
         failure = "%s: %s" % (type(error).__name__, error)
     finally:
@@ -159,8 +162,15 @@ def main(arguments):
     if failure is not None:
         sys.stderr.write("FAIL: %s\n" % failure)
         return 1
-    print("PASS: %s; %d-point trace read in both byte orders and as ASCII" % (identity, POINTS))
+    print("PASS: " + passed)
     return 0
+
+
+def main(arguments):
+    def exercise_socket(pyvisa, port):
+        identity = exercise(pyvisa, port)
+        return "%s; %d-point trace read in both byte orders and as ASCII" % (identity, POINTS)
+    return run_test(arguments, exercise_socket)
 
 
 if __name__ == "__main__":

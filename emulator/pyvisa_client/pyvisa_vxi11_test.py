@@ -17,40 +17,13 @@ backend's own code.
 
 import math
 import os
-import select
-import subprocess
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pyvisa_client_test import (  # noqa: E402
-    Mismatch, check, end_with_this_process, import_pyvisa, stop_emulator)
+from pyvisa_client_test import check, run_test  # noqa: E402
 
 POINTS = 401
-STARTUP_LIMIT_S = 10.0
 VISA_TIMEOUT_MS = 5000
-
-
-def start_emulator(program):
-    """Starts kl-emulator with VXI-11 on a free port; returns the process and that port."""
-    process = subprocess.Popen(
-        [program, "--port", "0", "--vxi11-port", "0", "--time-scale", "0"],
-        stdout=subprocess.PIPE, stdin=subprocess.DEVNULL, preexec_fn=end_with_this_process)
-    output = b""
-    deadline = time.monotonic() + STARTUP_LIMIT_S
-    while output.count(b"\n") < 2:
-        left = deadline - time.monotonic()
-        if left <= 0 or not select.select([process.stdout], [], [], left)[0]:
-            break
-        byte = os.read(process.stdout.fileno(), 1)
-        if not byte:
-            break
-        output += byte
-    for line in output.decode("ascii", "replace").splitlines():
-        if line.startswith("vxi11 on "):
-            return process, int(line[len("vxi11 on "):])
-    stop_emulator(process)
-    raise Mismatch("kl-emulator did not announce its VXI-11 port; it printed %r" % output)
 
 
 def use_core_port(port):
@@ -99,30 +72,11 @@ def exercise(pyvisa):
 
 
 def main(arguments):
-    if len(arguments) != 2:
-        sys.stderr.write("usage: %s PATH_TO_KL_EMULATOR\n" % arguments[0])
-        return 2
-    pyvisa = import_pyvisa()
-    try:
-        process, port = start_emulator(arguments[1])
-    except (OSError, Mismatch) as error:
-        sys.stderr.write("FAIL: %s\n" % error)
-        return 1
-    failure = None
-    try:
+    def exercise_vxi11(pyvisa, port):
         use_core_port(port)
         identity = exercise(pyvisa)
-    except Exception as error:  # noqa: BLE001 - any failure of the client fails the test
-        failure = "%s: %s" % (type(error).__name__, error)
-    finally:
-        exit_code = stop_emulator(process)
-    if failure is None and exit_code != 0:
-        failure = "kl-emulator ended with exit code %s" % exit_code
-    if failure is not None:
-        sys.stderr.write("FAIL: %s\n" % failure)
-        return 1
-    print("PASS: %s over VXI-11; %d-point binary trace matches the ASCII one" % (identity, POINTS))
-    return 0
+        return "%s over VXI-11; %d-point binary trace matches the ASCII one" % (identity, POINTS)
+    return run_test(arguments, exercise_vxi11, ("--vxi11-port", "0"), "vxi11 on ")
 
 
 if __name__ == "__main__":
