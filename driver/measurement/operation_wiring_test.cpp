@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <set>
@@ -499,7 +500,10 @@ TEST_F(OperationWiring, PutAfterCalibrationInitiateLeavesNoReplyBehind) {
 
 TEST_F(OperationWiring, NewSessionOwesNoAnswerOfTheLastSessionsCalibration) {
     Open();
+    emulator_->ClearReceivedMessages();
     ASSERT_EQ(Get<ITevoCalibration>()->Initiate(), S_OK);
+    // The old connection's message is taken before the new session's are counted.
+    ASSERT_TRUE(emulator_->WaitForMessages(1, std::chrono::seconds(10)));
     ASSERT_EQ(driver_->Close(), S_OK);
     ASSERT_EQ(driver_->Initialize(emulator_.Resource().Get(), VARIANT_FALSE, VARIANT_FALSE,
                                   Bstr(L"Simulate=false").Get()),
