@@ -54,6 +54,10 @@ void InstrumentLink::Interrupt() {
     (void)!::write(wake_[1], &byte, 1);
 }
 
+void InstrumentLink::Shutdown() {
+    ::shutdown(fd_, SHUT_RDWR);
+}
+
 bool InstrumentLink::Wait(short events, Clock::time_point deadline) {
     while (true) {
         std::array<pollfd, 2> fds{pollfd{fd_, events, 0}, pollfd{wake_[0], POLLIN, 0}};

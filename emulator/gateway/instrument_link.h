@@ -36,6 +36,10 @@ class InstrumentLink {
     // Thread-safe: makes a Send or NextReply blocked in another thread return. When none is
     // blocked, the next one returns at once instead.
     void Interrupt();
+    // Thread-safe: ends the connection for good. Every Send and NextReply, blocked now in any
+    // thread or called later, returns, and closed() becomes true. Unlike an interruption,
+    // which one waiting call takes, this cannot be missed.
+    void Shutdown();
     bool closed() const { return closed_; }
 
     // The length prefix of each reply on the link: 4 bytes, most significant first.

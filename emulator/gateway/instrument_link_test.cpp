@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -97,4 +98,24 @@ TEST(InstrumentLink, ClosingTheLinkDisconnectsItsClient) {
     }
     EXPECT_TRUE(emulator.WaitForDisconnect(5s));
     EXPECT_THROW(Emulator().OpenLink("x"), std::logic_error);
+}
+
+TEST(InstrumentLink, ShutdownEndsEveryWaitNowAndLater) {
+    Emulator emulator(Instant());
+    emulator.Start(0);
+    auto link = emulator.OpenLink("test");
+    std::atomic<bool> returned{false};
+    std::thread waiter([&] {
+        EXPECT_EQ(link->NextReply(InstrumentLink::Clock::time_point::max()), std::nullopt);
+        returned = true;
+    });
+    // Taken by nobody, an interruption would be left for the next wait; a shutdown is seen by
+    // the waiter whenever it starts waiting.
+    link->Shutdown();
+    waiter.join();
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(link->closed());
+    EXPECT_EQ(link->NextReply(InstrumentLink::Clock::time_point::max()), std::nullopt);
+    EXPECT_FALSE(link->Send("*IDN?\n"));
+    EXPECT_TRUE(emulator.WaitForDisconnect(5s));
 }

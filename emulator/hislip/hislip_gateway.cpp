@@ -633,6 +633,7 @@ class HislipGateway final : public ProtocolGateway {
     // Ends a session (both channels); safe to call more than once and from any thread.
     void CloseSession(Session& session) {
         std::shared_ptr<HislipConnection> async;
+        std::shared_ptr<InstrumentLink> link;
         {
             std::lock_guard<std::mutex> lock(session.mutex);
             if (session.closing) {
@@ -640,8 +641,13 @@ class HislipGateway final : public ProtocolGateway {
             }
             session.closing = true;
             async = session.async;
+            link = session.link;
         }
-        InterruptLink(session);
+        // The link ends for good, so the session's reply thread returns whatever it waits in
+        // (an interruption can be taken by another call on the link and missed).
+        if (link) {
+            link->Shutdown();
+        }
         session.sync->Shutdown();
         if (async) {
             async->Shutdown();

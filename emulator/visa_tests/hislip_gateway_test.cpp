@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <string>
 #include <thread>
@@ -340,6 +341,21 @@ TEST(HislipGateway, TheTransportFollowsTheMaximumMessageSizeOfTheServer) {
     EXPECT_EQ(status, VI_SUCCESS) << transport->FailureDetail();
     EXPECT_EQ(trace.size(), expected.size());
     EXPECT_TRUE(trace == expected);
+}
+
+TEST(HislipGateway, StopsWithSessionsThatCameAndWentAndOneStillOpen) {
+    Emulator emulator(WithHislip());
+    emulator.Start(0);
+    const std::string resource = emulator.ResourceName(EmulatorTransport::kHislip);
+    for (int i = 0; i < 20; ++i) {
+        TestSession session(resource);
+        EXPECT_EQ(session.Query("*OPC?\n").bytes, "1\n");
+    }
+    TestSession open(resource);
+    EXPECT_EQ(open.Query("*OPC?\n").bytes, "1\n");
+    // Every reply thread must end, also those of sessions closed long before.
+    auto stopped = std::async(std::launch::async, [&] { emulator.Stop(); });
+    ASSERT_EQ(stopped.wait_for(20s), std::future_status::ready) << "the gateway did not stop";
 }
 
 }  // namespace
