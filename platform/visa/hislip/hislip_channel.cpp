@@ -78,13 +78,9 @@ ViStatus HislipChannel::Receive(const Deadline& deadline, Message* out, std::str
             *detail = "The HiSLIP session is not connected.";
             return VI_ERROR_CONN_LOST;
         }
-        switch (connection_.WaitReadable(deadline)) {
-            case TcpConnection::Wait::TimedOut:
-                return VI_ERROR_TMO;
-            case TcpConnection::Wait::Aborted:
-                return VI_ERROR_ABORT;
-            case TcpConnection::Wait::Ready:
-                break;
+        if (const ViStatus waited = TcpConnection::WaitStatus(connection_.WaitReadable(deadline));
+            waited != VI_SUCCESS) {
+            return waited;
         }
         if (!Pull(detail)) {
             // What arrived before the end is still delivered; then the loss is reported.

@@ -144,13 +144,9 @@ ViStatus SocketTransport::DiscardAbandonedReply(const IoSettings& settings,
         if (peer_gone_ || !connection_.IsOpen()) {
             return VI_ERROR_CONN_LOST;
         }
-        switch (connection_.WaitReadable(deadline)) {
-            case TcpConnection::Wait::TimedOut:
-                return VI_ERROR_TMO;
-            case TcpConnection::Wait::Aborted:
-                return VI_ERROR_ABORT;
-            case TcpConnection::Wait::Ready:
-                break;
+        if (const ViStatus waited = TcpConnection::WaitStatus(connection_.WaitReadable(deadline));
+            waited != VI_SUCCESS) {
+            return waited;
         }
         Receive(nullptr, 0);
     }

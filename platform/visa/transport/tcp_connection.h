@@ -52,6 +52,11 @@ class TcpConnection {
     enum class Wait { Ready, TimedOut, Aborted };
     Wait WaitReadable(const Deadline& deadline) { return WaitFor(fd_, POLLIN, deadline); }
     Wait WaitWritable(const Deadline& deadline) { return WaitFor(fd_, POLLOUT, deadline); }
+    // The VISA status of a wait: VI_SUCCESS when ready, VI_ERROR_TMO, VI_ERROR_ABORT.
+    static ViStatus WaitStatus(Wait wait) {
+        return wait == Wait::Ready ? VI_SUCCESS
+                                   : (wait == Wait::TimedOut ? VI_ERROR_TMO : VI_ERROR_ABORT);
+    }
 
     // One non-blocking receive into the parts in order. Returns the byte count (> 0), 0
     // when nothing is there yet, or -1 when the peer has closed or reset the connection

@@ -94,14 +94,12 @@ ViStatus RpcChannel::AwaitReply(uint32_t xid, xdrproc_t results_proc, void* resu
         if (reader_.broken()) {
             return Lost("The RPC server sent a record longer than any reply can be.", detail);
         }
-        switch (connection_.WaitReadable(deadline)) {
-            case TcpConnection::Wait::TimedOut:
+        if (const ViStatus waited = TcpConnection::WaitStatus(connection_.WaitReadable(deadline));
+            waited != VI_SUCCESS) {
+            if (waited == VI_ERROR_TMO) {
                 *detail = "The RPC server did not reply in time.";
-                return VI_ERROR_TMO;
-            case TcpConnection::Wait::Aborted:
-                return VI_ERROR_ABORT;
-            case TcpConnection::Wait::Ready:
-                break;
+            }
+            return waited;
         }
         int error = 0;
         const ssize_t received = connection_.ReceiveSome(chunk, sizeof chunk, &error);
